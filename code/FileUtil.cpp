@@ -1,0 +1,122 @@
+#include "FileUtil.h"
+
+#include "LogFile.h"
+#include "platform/PlatformSystem.h"
+
+#include <cstring>
+
+FILE* OpenFile(const std::string& path, const char* mode) { return Platform::OpenFile(path, mode); }
+
+bool DeleteFile(const std::string& path) { return Platform::DeleteFile(path); }
+
+uint32_t FileLength(const std::string& path) {
+    FILE* f = OpenFile(path, "rb");
+    if (!f) return 0;
+    uint32_t length = 0;
+    if (std::fseek(f, 0, SEEK_END) == 0) {
+        long end = std::ftell(f);
+        if (end > 0) length = static_cast<uint32_t>(end);
+    }
+    std::fclose(f);
+    return length;
+}
+
+void MakeDirectories(const std::string& path) {
+    for (size_t i = path.find('\\'); i != std::string::npos; i = path.find('\\', i + 1))
+        if (i > 0) Platform::CreateDirectory(path.substr(0, i));
+}
+
+std::string DirectoryOf(const std::string& path) {
+    size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+std::string FileNameOf(const std::string& path) {
+    size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string ExtensionOf(const std::string& name) {
+    size_t dot = name.rfind('.');
+    return dot == std::string::npos ? "" : name.substr(dot + 1);
+}
+
+std::string StripExtension(const std::string& name) {
+    size_t dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+std::string ToLower(const std::string& text) {
+    std::string lower = text;
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
+bool IsPrintable(char c) {
+    signed char code = static_cast<signed char>(c);
+    return code >= 32 && code <= 126;
+}
+
+uint32_t BitCount(uint32_t value) { return static_cast<uint32_t>(__builtin_popcount(value)); }
+
+int HighestBit(uint32_t value) { return value ? 31 - __builtin_clz(value) : -1; }
+
+std::string ReadWholeFile(const std::string& path, bool binary) {
+    FILE* f = OpenFile(path, "rb");
+    if (!f) return "";
+    std::string text;
+    char block[2048];
+    size_t got;
+    while ((got = std::fread(block, 1, sizeof block, f)) > 0) {
+        // Each block counts up to its first NUL: this reader is meant for text.
+        text.append(block, strnlen(block, got));
+    }
+    std::fclose(f);
+    if (!binary) {
+        // Text mode: "\r\n" line ends become "\n", as the text streams of the
+        // game's home system read them.
+        std::string out;
+        out.reserve(text.size());
+        for (size_t i = 0; i < text.size(); ++i)
+            if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
+        text.swap(out);
+    }
+    return text;
+}
+
+void SplitString(const std::string& text, StringList& out, const std::string& delimiters) {
+    out.clear();
+    size_t start = text.find_first_not_of(delimiters);
+    while (start != std::string::npos) {
+        size_t end = text.find_first_of(delimiters, start);
+        out.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        start = text.find_first_not_of(delimiters, end);
+    }
+}
+
+void ReadLines(StringList& out, const std::string& path) {
+    SplitString(ReadWholeFile(path, false), out, "\n");
+}
+
+bool ReadBoundedLine(FILE* file, std::string& line, size_t maxLength) {
+    line.clear();
+    int c = std::fgetc(file);
+    if (c == EOF) return false;
+    for (; c != EOF && c != '\n'; c = std::fgetc(file))
+        if (line.size() < maxLength) line += static_cast<char>(c);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+}
+
+bool ReadStringList(StringList& out, const std::string& path) {
+    FILE* f = OpenFile(path, "rb");
+    if (!f) {
+        ErrorLog << "Failed to open string list: " << path << "\n";
+        return false;
+    }
+    std::string line;
+    while (ReadBoundedLine(f, line, 4096) && !line.empty()) out.push_back(line);
+    std::fclose(f);
+    return true;
+}

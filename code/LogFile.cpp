@@ -1,0 +1,135 @@
+#include "LogFile.h"
+
+#include "StaticOrder.h"
+#include "platform/PlatformSystem.h"
+
+#include <cstdio>
+#include <cstring>
+
+LogFile::LogFile(const char* fileName, bool echoText) : echo(echoText) {
+    std::snprintf(name, sizeof name, "%s", fileName ? fileName : "");
+    Truncate();
+}
+
+LogFile::~LogFile() {}
+
+void LogFile::Truncate() {
+    if (!name[0]) return;
+    if (FILE* f = Platform::OpenFile(name, "w+")) std::fclose(f);
+}
+
+void LogFile::Write(const char* text) {
+    if (!text || !*text) return;
+    if (echo || !name[0]) Platform::DebugOutput(text);
+    if (!name[0]) return;
+    // Opened and closed for every append, so everything before a crash is on disk.
+    FILE* f = Platform::OpenFile(name, "a+");
+    if (!f) return;
+    std::fwrite(text, 1, std::strlen(text), f);
+    std::fclose(f);
+}
+
+LogFile& LogFile::operator<<(const char* text) {
+    Write(text);
+    return *this;
+}
+
+LogFile& LogFile::operator<<(const std::string& text) {
+    Write(text.c_str());
+    return *this;
+}
+
+LogFile& LogFile::operator<<(int value) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%d", value);
+    Write(buffer);
+    return *this;
+}
+
+LogFile& LogFile::operator<<(long value) { return *this << static_cast<int>(value); }
+LogFile& LogFile::operator<<(unsigned value) { return *this << static_cast<int>(value); }
+LogFile& LogFile::operator<<(unsigned long value) { return *this << static_cast<int>(value); }
+
+LogFile& LogFile::operator<<(double value) {
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.20g", value);
+    Write(buffer);
+    return *this;
+}
+
+// The program's logs, in the order the program builds its statics.
+LogFile ErrorLog STATIC_ORDER(STATIC_ERRORLOG)("_error.txt", true);
+LogFile StatLog STATIC_ORDER(STATIC_STATLOG)("_stat.txt", true);
+LogFile NetLog STATIC_ORDER(STATIC_NETLOG)("_netlog.txt", true);
+LogFile MeshStatsLog STATIC_ORDER(STATIC_GRAPHICS)("_meshStats.txt", true);
+LogFile ShaderLog STATIC_ORDER(STATIC_GRAPHICS)("_shaders.txt", true);
+
+// --- call stacks -----------------------------------------------------------
+
+namespace {
+struct SymbolHandler {
+    bool available = false;
+    SymbolHandler() {
+        available = Platform::InitSymbols();
+        if (!available)
+            ErrorLog << "Failed to initialize symbol information  Stack/symbol trace will be unavailable.\n";
+    }
+    // Symbols stay loaded: the memory manager's exit report, after every
+    // other static is gone, still turns its recorded stacks into text.
+};
+SymbolHandler symbolHandler STATIC_ORDER(STATIC_SYMBOLS);
+}  // namespace
+
+static const int MaxStackLines = 64;
+
+std::string CallStackText(void* const* frames, int count) {
+    if (!symbolHandler.available) return "";
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        Platform::FrameInfo frame = Platform::DescribeFrame(frames[i]);
+        text += frame.moduleFound ? "   " + frame.module : "  (Error?)";
+        if (frame.moduleFound && frame.lineFound) {
+            text += ": ";
+            if (frame.symbolFound)
+                text += frame.function + " - " + frame.file + " - Line " + std::to_string(frame.line);
+            else
+                text += "Unknown (" + SystemErrorText() + ")";
+        } else {
+            text += ": (external code)";
+        }
+        text += "\n";
+        if (i + 1 == MaxStackLines) {
+            text += "  (Error while walking stack... over 64 walks... ending prematurely)\n";
+            break;
+        }
+    }
+    return text;
+}
+
+std::string CallStackText() {
+    void* frames[MaxStackLines];
+    // The first line is this function itself.
+    int count = Platform::CaptureStack(frames, MaxStackLines, 0);
+    return CallStackText(frames, count);
+}
+
+std::string DropFirstLine(const std::string& text) {
+    for (size_t i = 0; i < text.size(); ++i)
+        if (static_cast<unsigned char>(text[i]) < 32) return text.substr(i + 1);
+    return text;
+}
+
+std::string SystemErrorText() { return Platform::LastErrorText(); }
+
+static std::string CallerStack() {
+    // Drops CallStackText, this function and the report function.
+    return DropFirstLine(DropFirstLine(DropFirstLine(CallStackText())));
+}
+
+void ReportMisuse(const std::string& message) {
+    ErrorLog << message << "  -attempt made from:\n" << CallerStack() << "\n";
+}
+
+void ReportWithStack(const std::string& message) {
+    ErrorLog << message << "  -call stack:\n" << CallerStack() << "\n";
+}

@@ -1,0 +1,49 @@
+// Diagnostic logs: plain text appended to files in the working folder, and the
+// call-stack texts that reports carry.
+#pragma once
+#include <string>
+
+class LogFile {
+public:
+    LogFile(const char* fileName, bool echo);
+    // Keeps the name: statics destroyed later (the leak report) still write here.
+    virtual ~LogFile();
+
+    LogFile& operator<<(const char* text);
+    LogFile& operator<<(const std::string& text);
+    LogFile& operator<<(int value);
+    LogFile& operator<<(long value);
+    LogFile& operator<<(unsigned value);  // written as the signed value of the same 32 bits
+    LogFile& operator<<(unsigned long value);
+    LogFile& operator<<(double value);
+
+    const char* FileName() const { return name; }
+    // Empties the file again (tests look at one report at a time).
+    void Truncate();
+
+private:
+    void Write(const char* text);
+    char name[256];
+    bool echo;
+};
+
+extern LogFile ErrorLog;      // "_error.txt"
+extern LogFile StatLog;       // "_stat.txt"
+extern LogFile NetLog;        // "_netlog.txt"
+extern LogFile MeshStatsLog;  // "_meshStats.txt"
+extern LogFile ShaderLog;     // "_shaders.txt"
+
+// The calling thread's stack, one line per frame, innermost (this function) first.
+std::string CallStackText();
+// The same text for a stack captured earlier as addresses.
+std::string CallStackText(void* const* frames, int count);
+// Everything after the first line.
+std::string DropFirstLine(const std::string& text);
+// The system's message for the last error, without its closing period.
+std::string SystemErrorText();
+
+// The two report forms every unit uses. `message` ends in "\n".
+// Misuse: message, "  -attempt made from:\n", the caller's stack, "\n".
+void ReportMisuse(const std::string& message);
+// Failure with context: message, "  -call stack:\n", the stack, "\n".
+void ReportWithStack(const std::string& message);

@@ -1,0 +1,18 @@
+// The order in which the program's statics are built (and, reversed, destroyed).
+// The memory manager comes first so that its leak report is the last thing
+// the program does.
+#pragma once
+
+#define STATIC_MEMMAN 101
+#define STATIC_PROFILER 102
+#define STATIC_ERRORLOG 103
+#define STATIC_STATLOG 104
+#define STATIC_SYMBOLS 105
+#define STATIC_INPUT 106
+#define STATIC_RANDOM 107
+#define STATIC_NETWORKLOCK 108
+#define STATIC_NETLOG 109
+#define STATIC_GRAPHICS 110
+#define STATIC_GAME 111
+
+#define STATIC_ORDER(n) __attribute__((init_priority(n)))

@@ -1,0 +1,71 @@
+// The operating-system services the foundation stands on: debugger output,
+// clocks, call-stack capture and symbols, path resolution, message boxes and
+// process information. Plain C++ only; no platform type crosses this header.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace Platform {
+
+// Text for a listening debugger; dropped when none is attached.
+void DebugOutput(const char* text);
+
+// High-resolution counter (ticks) and its frequency (ticks per second).
+int64_t PerfCounter();
+int64_t PerfFrequency();
+// Milliseconds since an arbitrary start, wrapping like a 32-bit tick count.
+uint32_t TickMilliseconds();
+void SleepMilliseconds(unsigned ms);
+
+// Call stacks: addresses are cheap to capture; text is made only on demand.
+// Skips `skip` innermost frames besides this function's own.
+int CaptureStack(void** frames, int maxFrames, int skip);
+struct FrameInfo {
+    bool moduleFound = false;
+    std::string module;    // file name of the executable or shared object
+    bool lineFound = false;
+    bool symbolFound = false;
+    std::string function;  // demangled
+    std::string file;      // source path as the debug information gives it
+    int line = 0;
+};
+bool InitSymbols();
+FrameInfo DescribeFrame(void* pc);
+
+// The message of the calling thread's last system error (errno), without a
+// trailing period or line break.
+std::string LastErrorText();
+
+// Backslash paths of the game's folder, resolved for this file system:
+// separators become '/', and a path that does not exist as written is looked
+// up component by component ignoring ASCII case. A path that cannot be
+// resolved is returned as written (with '/'), so new files are created as named.
+std::string ResolvePath(const std::string& path);
+// fopen through ResolvePath.
+FILE* OpenFile(const std::string& path, const char* mode);
+bool CreateDirectory(const std::string& path);  // true if it exists afterwards
+bool DeleteFile(const std::string& path);
+bool FileExists(const std::string& path);
+// Names (not paths) of the regular files in `folder` whose names end with
+// `suffix`, ignoring ASCII case, sorted by name.
+void ListFiles(const std::string& folder, const std::string& suffix, std::function<void(const std::string&)> each);
+
+// Message boxes. Without a display, or when the box fails, the text goes to
+// stderr and the default answer is taken (OK; No for Yes/No questions).
+// Returns true for OK or Yes.
+bool MessageBox(const std::string& text, const std::string& caption, bool yesNo);
+// Tests answer boxes through this hook instead of a dialog; an empty
+// function restores the real boxes.
+using MessageBoxHook = std::function<bool(const std::string& text, const std::string& caption, bool yesNo)>;
+void SetMessageBoxHook(MessageBoxHook hook);
+
+// Process priority: best effort.
+void SetHighPriority(bool high);
+
+// "<system> <release>" and the CPU vendor (empty where there is none).
+std::string OperatingSystemName();
+std::string CpuVendor();
+
+}  // namespace Platform

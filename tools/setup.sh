@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the demo need.
+# The one place where the package list lives; `make test`, `make demo` and CI call it.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libsdl2-dev libgl-dev libgl1-mesa-dri libglx-mesa0 mesa-utils
+  libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core
+  libstb-dev libdw-dev
+  xvfb xauth xdotool x11-utils imagemagick
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
