@@ -103,7 +103,9 @@ uint32_t WhiteWithAlpha(float alpha) {
 }
 
 // A textured quad through four corners in the order top-left, top-right,
-// bottom-right, bottom-left.
+// bottom-right, bottom-left. The corners lie on pixel edges, not half a pixel
+// in: OpenGL samples at pixel centres, so a texture drawn at its own size
+// then shows each texel whole in one pixel instead of a blend of four.
 void TexturedQuad(const float (&corners)[4][2], uint32_t color) {
     static const float texCoords[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
     IMBegin(IMPrimitive::TriangleFan);
@@ -436,9 +438,8 @@ void DrawRect(float x, float y, float width, float height, uint32_t topLeft, uin
 void DrawTexture(float x, float y, const Texture& texture, float alpha) {
     if (!Textured(texture)) return;
     DepthTestOff depthOff;
-    const float left = x + 0.5f, top = y + 0.5f;
-    const float right = left + float(texture.GetWidth()), bottom = top + float(texture.GetHeight());
-    const float corners[4][2] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}};
+    const float right = x + float(texture.GetWidth()), bottom = y + float(texture.GetHeight());
+    const float corners[4][2] = {{x, y}, {right, y}, {right, bottom}, {x, bottom}};
     TexturedQuad(corners, WhiteWithAlpha(alpha));
 }
 
@@ -466,8 +467,7 @@ void DrawTextureStretched(float x0, float y0, float x1, float y1, const Texture&
     DepthTestOff depthOff;
     const CullMode cull = GetCullMode();
     SetCullMode(CullMode::None);
-    const float left = x0 + 0.5f, top = y0 + 0.5f, right = x1 + 0.5f, bottom = y1 + 0.5f;
-    const float corners[4][2] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}};
+    const float corners[4][2] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
     TexturedQuad(corners, WhiteWithAlpha(alpha));
     SetCullMode(cull);
 }
