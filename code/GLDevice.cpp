@@ -1,5 +1,7 @@
 #include "GLDevice.h"
 
+#include "GLRender.h"
+
 #include "FileUtil.h"
 #include "LogFile.h"
 #include "StaticOrder.h"
@@ -151,7 +153,7 @@ bool Init(void* window, const Setup* setup) {
         return Fail("Some vital OpenGL extension is not available on your video card.  Init aborting.\n");
     if (Extensions.wglSwapIntervalEXT) Extensions.wglSwapIntervalEXT(setupCopy.fullscreen ? 1 : 0);
     glEnable(GL_BLEND);
-    // The default render state of the draw-call unit (SetDefaultRenderState) is set here.
+    SetDefaultRenderState();
     return true;
 }
 
