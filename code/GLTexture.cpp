@@ -1,6 +1,7 @@
 #include "GLTexture.h"
 
 #include <algorithm>
+#include <list>
 #include <vector>
 
 #include "CMemMan.h"
@@ -8,6 +9,7 @@
 #include "GLDevice.h"
 #include "ImageLoader.h"
 #include "LogFile.h"
+#include "StaticOrder.h"
 
 #ifndef GL_MIRRORED_REPEAT_ARB
 #define GL_MIRRORED_REPEAT_ARB 0x8370
@@ -37,14 +39,34 @@ bool WithinDriverLimits(uint32_t width, uint32_t height, uint32_t depth) {
     return width <= limit && height <= limit && depth <= limit;
 }
 
+// Every live handle. A record is shared through a handle that holds it, and
+// every record with a name is held by at least one live handle. Never
+// destroyed, because handles that are statics go at exit after it.
+std::list<const Texture*>& LiveHandles() {
+    static Immortal<std::list<const Texture*>> handles;
+    return *handles;
+}
+
+// A handle onto the texture loaded from `fileName` (letter case ignored);
+// null when none is loaded. Created textures have no name and are never found.
+const Texture* FindLoaded(const std::string& fileName) {
+    for (const Texture* handle : LiveHandles()) {
+        const TextureData* data = handle->SRRecord();
+        if (data && !data->name.empty() && SameName(data->name, fileName)) return handle;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 Texture::Texture() {
     if (!IsInited()) ReportWithStack("Bad: texture created, but graphics is not inited.\n");
+    LiveHandles().push_back(this);
 }
 
 Texture::Texture(const Texture& other) : SharedResource<TextureData>() {
     if (!IsInited()) ReportWithStack("Bad: texture created, but graphics is not inited.\n");
+    LiveHandles().push_back(this);
     SRShare(other);
 }
 
@@ -55,6 +77,7 @@ Texture& Texture::operator=(const Texture& other) {
 
 Texture::~Texture() {
     if (!IsInited()) ReportWithStack("Bad: texture being destructed, but graphics is not inited.\n");
+    LiveHandles().remove(this);
     SRFree();
 }
 
@@ -95,7 +118,7 @@ bool Texture::Create(uint32_t width, uint32_t height, uint32_t, uint32_t depth, 
     glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(target, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     SRAlloc();
-    TextureData& data = *resource;
+    TextureData& data = *SRRecord();
     data.width = data.width2 = width;
     data.height = data.height2 = height;
     data.depth = depth;
@@ -117,19 +140,17 @@ bool Texture::LoadColorKeyed(const std::string& fileName) {
 }
 
 bool Texture::Load(const std::string& fileName, bool colorKey, uint32_t kind, bool mipmap, uint32_t) {
-    if (resource) {
-        if (SameName(resource->name, fileName)) return true;
+    if (SRRecord()) {
+        if (SameName(SRRecord()->name, fileName)) return true;
         SRFree();
     }
     if (kind == 0) {
         ReportWithStack("Error: attempt to load texture of type FREE\n");
         return false;
     }
-    for (TextureData* live : Registry()) {
-        if (!live->name.empty() && SameName(live->name, fileName)) {
-            SRShareRecord(live);
-            return true;
-        }
+    if (const Texture* loaded = FindLoaded(fileName)) {
+        SRShare(*loaded);
+        return true;
     }
     if (ToLower(ExtensionOf(fileName)) == "t3d") {
         if (colorKey) {
@@ -137,7 +158,7 @@ bool Texture::Load(const std::string& fileName, bool colorKey, uint32_t kind, bo
             return false;
         }
         if (!Load3D(fileName)) return false;
-        resource->name = fileName;
+        SRRecord()->name = fileName;
         return true;
     }
     Image image;
@@ -154,7 +175,7 @@ bool Texture::Load(const std::string& fileName, bool colorKey, uint32_t kind, bo
         SRFree();
         return false;
     }
-    resource->name = fileName;
+    SRRecord()->name = fileName;
     return true;
 }
 
@@ -208,44 +229,44 @@ bool Texture::Load3D(const std::string& fileName) {
 }
 
 void Texture::Set(uint32_t unit) const {
-    if (!resource) {
+    if (!SRRecord()) {
         ReportWithStack("Attempt to Set a texture that dosen't exist.\n");
         return;
     }
-    if (!resource->api || resource->api->name == 0) {
+    if (!SRRecord()->api || SRRecord()->api->name == 0) {
         ReportWithStack("Attempt to Set a texture that... isn't set up correctly somehow...\n");
         return;
     }
     if (Extensions.glActiveTextureARB) Extensions.glActiveTextureARB(GL_TEXTURE0_ARB + unit);
-    const GLenum target = TargetOf(*resource->api);
-    glBindTexture(target, resource->api->name);
+    const GLenum target = TargetOf(*SRRecord()->api);
+    glBindTexture(target, SRRecord()->api->name);
     glDisable(target == GL_TEXTURE_3D ? GL_TEXTURE_2D : GL_TEXTURE_3D);
     glEnable(target);
 }
 
 void Texture::SetWrap(bool repeatS, bool repeatT, bool repeatR) {
-    if (!resource || !resource->api || resource->api->name == 0) {
+    if (!SRRecord() || !SRRecord()->api || SRRecord()->api->name == 0) {
         ReportWithStack("SetWrapFilter cannot execute: texture not created?\n");
         return;
     }
     ScopedLock lock(GraphicsLock);
-    const GLenum target = TargetOf(*resource->api);
-    glBindTexture(target, resource->api->name);
+    const GLenum target = TargetOf(*SRRecord()->api);
+    glBindTexture(target, SRRecord()->api->name);
     glTexParameteri(target, GL_TEXTURE_WRAP_S, WrapMode(repeatS));
     glTexParameteri(target, GL_TEXTURE_WRAP_T, WrapMode(repeatT));
-    if (resource->api->is3D) glTexParameteri(target, GL_TEXTURE_WRAP_R, WrapMode(repeatR));
+    if (SRRecord()->api->is3D) glTexParameteri(target, GL_TEXTURE_WRAP_R, WrapMode(repeatR));
 }
 
 void Texture::SetFilter(uint32_t mode) {
-    if (!resource || !resource->api || resource->api->name == 0) {
+    if (!SRRecord() || !SRRecord()->api || SRRecord()->api->name == 0) {
         ReportWithStack("SetWrapFilter cannot execute: texture not created?\n");
         return;
     }
     ScopedLock lock(GraphicsLock);
-    const GLenum target = TargetOf(*resource->api);
+    const GLenum target = TargetOf(*SRRecord()->api);
     const bool linear = mode >= 2;
-    glBindTexture(target, resource->api->name);
-    if (resource->mipmap) {
+    glBindTexture(target, SRRecord()->api->name);
+    if (SRRecord()->mipmap) {
         glTexParameteri(target, GL_TEXTURE_MIN_FILTER, linear ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR_MIPMAP_NEAREST);
         return;
     }
@@ -255,22 +276,22 @@ void Texture::SetFilter(uint32_t mode) {
 
 void Texture::SRReleaseData() {
     ScopedLock lock(GraphicsLock);
-    STex_API_Data* api = resource->api;
+    STex_API_Data* api = SRRecord()->api;
     if (!api) return;
     // Without a context the texture went with it; only the copy is left to free.
     if (api->name != 0 && IsInited()) glDeleteTextures(1, &api->name);
     api->name = 0;
     if (api->texels) delete2_array(api->texels);
     delete2(api);
-    resource->api = nullptr;
+    SRRecord()->api = nullptr;
 }
 
-uint32_t Texture::GetWidth() const { return resource ? resource->width : 0; }
-uint32_t Texture::GetHeight() const { return resource ? resource->height : 0; }
-uint32_t Texture::GetDepth() const { return resource ? resource->depth : 0; }
-std::string Texture::GetName() const { return resource ? resource->name : std::string(); }
-uint32_t Texture::GetGLName() const { return resource && resource->api ? resource->api->name : 0; }
-uint32_t Texture::GetShareCount() const { return resource ? resource->refCount : 0; }
+uint32_t Texture::GetWidth() const { return SRRecord() ? SRRecord()->width : 0; }
+uint32_t Texture::GetHeight() const { return SRRecord() ? SRRecord()->height : 0; }
+uint32_t Texture::GetDepth() const { return SRRecord() ? SRRecord()->depth : 0; }
+std::string Texture::GetName() const { return SRRecord() ? SRRecord()->name : std::string(); }
+uint32_t Texture::GetGLName() const { return SRRecord() && SRRecord()->api ? SRRecord()->api->name : 0; }
+uint32_t Texture::GetShareCount() const { return SRRecord() ? SRRecord()->refCount : 0; }
 
 void UnsetTexture() {
     if (Extensions.glBindBufferARB) Extensions.glBindBufferARB(GL_PIXEL_UNPACK_BUFFER_ARB, 0);
@@ -282,7 +303,7 @@ void UnsetTexture() {
 
 TextureLock::TextureLock(Texture& locked, uint32_t, bool update) : texture(locked) {
     lockData = new2(STexLock_API_Data, STexLock_API_Data{0});
-    TextureData* data = texture.resource;
+    TextureData* data = texture.SRRecord();
     if (!data || !data->api) {
         ReportWithStack("Warning: attempt to lock a non-allocated texture.\n");
         return;
@@ -313,7 +334,7 @@ bool TextureLock::GetInfo(uint32_t*& outPointer, uint32_t& outPitch, uint32_t& o
 void TextureLock::Unlock() {
     if (!lockData) return;
     ScopedLock lock(GraphicsLock);
-    const TextureData* data = texture.resource;
+    const TextureData* data = texture.SRRecord();
     if (pointer && lockData->update && data && data->api && IsInited()) {
         ClearGLErrors();
         glBindTexture(TargetOf(*data->api), data->api->name);

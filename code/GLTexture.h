@@ -16,8 +16,7 @@ struct STex_API_Data {
     bool is3D = false;
 };
 
-struct TextureData {
-    uint32_t refCount = 0;
+struct TextureData : SharedRecord {
     uint32_t kind = 0;
     std::string name;  // the file it was loaded from; empty for created textures
     uint32_t width = 0;
@@ -65,7 +64,6 @@ protected:
 private:
     bool Load3D(const std::string& fileName);
     void Upload(const uint32_t* texels, bool colorKey);
-    friend class TextureLock;
 };
 
 // Texturing off on the active unit, before untextured drawing.

@@ -161,7 +161,7 @@ bool VertexBuffer::Create(uint32_t vertexCount, const VertexFormat& format, uint
                                          "Error making Vertex Buffer:\n");
     if (name == 0) return false;
     SRAlloc();
-    VertexBufferData& data = *resource;
+    VertexBufferData& data = *SRRecord();
     data.dynamic = dynamic;
     data.format = format;
     data.vertexCount = vertexCount;
@@ -173,19 +173,19 @@ bool VertexBuffer::Create(uint32_t vertexCount, const VertexFormat& format, uint
 
 void VertexBuffer::Set() {
     if (currentVertexBuffer == this) return;
-    if (!resource || !resource->api || resource->api->name == 0) {
+    if (!SRRecord() || !SRRecord()->api || SRRecord()->api->name == 0) {
         ReportWithStack("Attempt to Set a VertexBuffer that doesn't exist.\n");
         return;
     }
     if (!ContextFor("VertexBuffer.Set")) return;
     ScopedLock lock(GraphicsLock);
     ClearGLErrors();
-    Extensions.glBindBufferARB(GL_ARRAY_BUFFER_ARB, resource->api->name);
+    Extensions.glBindBufferARB(GL_ARRAY_BUFFER_ARB, SRRecord()->api->name);
     DisableClientArrays();
     uintptr_t offset = 0;
     uint32_t unit = 0;
-    for (const VertComponent& component : resource->format) {
-        BindComponent(component, GLsizei(resource->vertexSize), offset, unit);
+    for (const VertComponent& component : SRRecord()->format) {
+        BindComponent(component, GLsizei(SRRecord()->vertexSize), offset, unit);
         offset += GetVertComponentSize(component.type);
     }
     ReportGLErrors("VertexBuffer.Set:\n", true);
@@ -194,22 +194,22 @@ void VertexBuffer::Set() {
 
 void VertexBuffer::SRReleaseData() {
     ScopedLock lock(GraphicsLock);
-    if (!resource->api) return;
-    DeleteBufferObject(resource->api->name);
-    delete2(resource->api);
-    resource->api = nullptr;
+    if (!SRRecord()->api) return;
+    DeleteBufferObject(SRRecord()->api->name);
+    delete2(SRRecord()->api);
+    SRRecord()->api = nullptr;
 }
 
-uint32_t VertexBuffer::GetVertexCount() const { return resource ? resource->vertexCount : 0; }
-uint32_t VertexBuffer::GetVertexSize() const { return resource ? resource->vertexSize : 0; }
-const VertexFormat* VertexBuffer::GetFormat() const { return resource ? &resource->format : nullptr; }
-bool VertexBuffer::IsDynamic() const { return resource && resource->dynamic; }
-bool VertexBuffer::IsWriteOnly() const { return resource && resource->writeOnly; }
-bool VertexBuffer::IsWritten() const { return resource && resource->written; }
-uint32_t VertexBuffer::GetGLName() const { return resource && resource->api ? resource->api->name : 0; }
+uint32_t VertexBuffer::GetVertexCount() const { return SRRecord() ? SRRecord()->vertexCount : 0; }
+uint32_t VertexBuffer::GetVertexSize() const { return SRRecord() ? SRRecord()->vertexSize : 0; }
+const VertexFormat* VertexBuffer::GetFormat() const { return SRRecord() ? &SRRecord()->format : nullptr; }
+bool VertexBuffer::IsDynamic() const { return SRRecord() && SRRecord()->dynamic; }
+bool VertexBuffer::IsWriteOnly() const { return SRRecord() && SRRecord()->writeOnly; }
+bool VertexBuffer::IsWritten() const { return SRRecord() && SRRecord()->written; }
+uint32_t VertexBuffer::GetGLName() const { return SRRecord() && SRRecord()->api ? SRRecord()->api->name : 0; }
 
 void VertexBuffer::SetWritten(bool written) {
-    if (resource) resource->written = written;
+    if (SRRecord()) SRRecord()->written = written;
 }
 
 // --- IndexBuffer ------------------------------------------------------------
@@ -237,7 +237,7 @@ bool IndexBuffer::Create(uint16_t indexCount, bool dynamic, bool writeOnly) {
                                          "Error making Index Buffer:");
     if (name == 0) return false;
     SRAlloc();
-    IndexBufferData& data = *resource;
+    IndexBufferData& data = *SRRecord();
     data.dynamic = dynamic;
     data.indexCount = indexCount;
     data.writeOnly = writeOnly;
@@ -247,31 +247,31 @@ bool IndexBuffer::Create(uint16_t indexCount, bool dynamic, bool writeOnly) {
 
 void IndexBuffer::Set() {
     if (currentIndexBuffer == this) return;
-    if (!resource || !resource->api || resource->api->name == 0) {
+    if (!SRRecord() || !SRRecord()->api || SRRecord()->api->name == 0) {
         ReportWithStack("Attempt to Set an IndexBuffer that doesn't exist.\n");
         return;
     }
     if (!ContextFor("IndexBuffer.Set")) return;
     ScopedLock lock(GraphicsLock);
     ClearGLErrors();
-    Extensions.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, resource->api->name);
+    Extensions.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, SRRecord()->api->name);
     ReportGLErrors("IndexBuffer.Set:\n", true);
     currentIndexBuffer = this;
 }
 
 void IndexBuffer::SRReleaseData() {
     ScopedLock lock(GraphicsLock);
-    if (!resource->api) return;
-    DeleteBufferObject(resource->api->name);
-    delete2(resource->api);
-    resource->api = nullptr;
+    if (!SRRecord()->api) return;
+    DeleteBufferObject(SRRecord()->api->name);
+    delete2(SRRecord()->api);
+    SRRecord()->api = nullptr;
 }
 
-uint32_t IndexBuffer::GetIndexCount() const { return resource ? resource->indexCount : 0; }
-bool IndexBuffer::IsDynamic() const { return resource && resource->dynamic; }
-bool IndexBuffer::IsWriteOnly() const { return resource && resource->writeOnly; }
-bool IndexBuffer::IsWritten() const { return resource && resource->written; }
-uint32_t IndexBuffer::GetGLName() const { return resource && resource->api ? resource->api->name : 0; }
+uint32_t IndexBuffer::GetIndexCount() const { return SRRecord() ? SRRecord()->indexCount : 0; }
+bool IndexBuffer::IsDynamic() const { return SRRecord() && SRRecord()->dynamic; }
+bool IndexBuffer::IsWriteOnly() const { return SRRecord() && SRRecord()->writeOnly; }
+bool IndexBuffer::IsWritten() const { return SRRecord() && SRRecord()->written; }
+uint32_t IndexBuffer::GetGLName() const { return SRRecord() && SRRecord()->api ? SRRecord()->api->name : 0; }
 
 // --- Locks ------------------------------------------------------------------
 
@@ -334,7 +334,7 @@ IndexBufferLock::~IndexBufferLock() { Unlock(); }
 bool IndexBufferLock::GetPointer(uint16_t*& out) {
     out = static_cast<uint16_t*>(pointer);
     if (!pointer) return false;
-    buffer.resource->written = true;
+    buffer.SRRecord()->written = true;
     return true;
 }
 

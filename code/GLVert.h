@@ -31,8 +31,7 @@ struct SIB_API_Data {
     uint32_t name;
 };
 
-struct VertexBufferData {
-    uint32_t refCount = 0;
+struct VertexBufferData : SharedRecord {
     uint32_t vertexCount = 0;
     uint32_t vertexSize = 0;
     VertexFormat format;
@@ -42,8 +41,7 @@ struct VertexBufferData {
     SVB_API_Data* api = nullptr;
 };
 
-struct IndexBufferData {
-    uint32_t refCount = 0;
+struct IndexBufferData : SharedRecord {
     uint32_t indexCount = 0;
     bool dynamic = false;
     bool writeOnly = true;
@@ -95,7 +93,6 @@ public:
 
 protected:
     void SRReleaseData() override;
-    friend class IndexBufferLock;
 };
 
 // Maps a vertex buffer for the CPU while it lives. The pointer is null when
