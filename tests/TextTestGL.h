@@ -58,10 +58,10 @@ inline Pixels ReadPixels(int x, int y, int width, int height) {
     return p;
 }
 
-inline int Red(uint32_t c) { return int(c & 0xFF); }
-inline int Green(uint32_t c) { return int((c >> 8) & 0xFF); }
-inline int Blue(uint32_t c) { return int((c >> 16) & 0xFF); }
-inline bool Lit(uint32_t c) { return Red(c) > 60 || Green(c) > 60 || Blue(c) > 60; }
+inline int RedOf(uint32_t c) { return int(c & 0xFF); }
+inline int GreenOf(uint32_t c) { return int((c >> 8) & 0xFF); }
+inline int BlueOf(uint32_t c) { return int((c >> 16) & 0xFF); }
+inline bool Lit(uint32_t c) { return RedOf(c) > 60 || GreenOf(c) > 60 || BlueOf(c) > 60; }
 
 // Lit pixels of a rectangle, and how many of them are not of the expected hue.
 struct HueCount {
@@ -75,8 +75,8 @@ inline HueCount CountHue(const Pixels& p, int x0, int y0, int x1, int y1, uint32
             uint32_t c = p.At(x, y);
             if (!Lit(c)) continue;
             ++count.lit;
-            int channels[3] = {Red(c), Green(c), Blue(c)};
-            int want[3] = {Red(hue), Green(hue), Blue(hue)};
+            int channels[3] = {RedOf(c), GreenOf(c), BlueOf(c)};
+            int want[3] = {RedOf(hue), GreenOf(hue), BlueOf(hue)};
             int strongest = std::max({channels[0], channels[1], channels[2]});
             for (int i = 0; i < 3; ++i) {
                 // A channel the hue lacks stays dark; the ones it has follow the strongest.

@@ -81,7 +81,8 @@ TEST_F(TextRender, FontRecordsAreSharedByPixelHeightNameAndPitch) {
     EXPECT_EQ(unnamed->name, "Ariel");
     EXPECT_EQ(G::FindOrCreateFont("Ariel", 16, false), unnamed);
     EXPECT_EQ(sixteen->texture.GetWidth(), 256u);
-    EXPECT_EQ(G::FindOrCreateFont("Arial", 40, false)->texture.GetWidth(), 1024u);
+    EXPECT_EQ(G::FindOrCreateFont("Arial", 40, false)->texture.GetWidth(), 512u);
+    EXPECT_EQ(G::FindOrCreateFont("Arial", 100, false)->texture.GetWidth(), 1024u);
 }
 
 TEST_F(TextRender, FontRequestsOutsideTheLimitsAreRefusedWithTheirMessages) {
@@ -101,7 +102,7 @@ TEST_F(TextRender, GlyphWidthsAndPlacingFollowTheInk) {
     for (int code = 0; code < 32; ++code) EXPECT_EQ(font->widths[code], 0) << code;
     EXPECT_FALSE(CellInk(*font, 'A' - 64).Any()) << "control codes have blank cells";
     EXPECT_LT(font->widths['i'], font->widths['W']);
-    for (int code : {'H', 'W', 'i', 'g', 0xC9}) {
+    for (int code : {int('H'), int('W'), int('i'), int('g'), 0xC9}) {
         Box ink = CellInk(*font, code);
         ASSERT_TRUE(ink.Any()) << code;
         EXPECT_EQ(ink.left, 1) << "ink starts in column 1: " << code;
@@ -110,7 +111,7 @@ TEST_F(TextRender, GlyphWidthsAndPlacingFollowTheInk) {
 
     G::FontRecord* fixed = G::FindOrCreateFont("Courier New", 16, true);
     ASSERT_NE(fixed, nullptr);
-    for (int code : {'i', 'W', '.'}) {
+    for (int code : {int('i'), int('W'), int('.')}) {
         Box ink = CellInk(*fixed, code);
         ASSERT_TRUE(ink.Any()) << code;
         int freeLeft = ink.left, freeRight = 15 - ink.right;
@@ -381,8 +382,14 @@ TEST_F(TextRender, ZZShutdownReleasesFontsAndTextsFindNewOnes) {
               std::string::npos);
     G::Setup setup;
     ASSERT_TRUE(G::Init(Platform::MainWindow(), &setup));
-    ClearScreen();
-    text.Render();  // must not use the released record
+    // The old text must not read the released record: it finds a new one.
+    float left, top, right, bottom;
+    text.Measure(left, top, right, bottom);
     EXPECT_EQ(G::FontCount(), 1u);
+    EXPECT_EQ(right, float(G::FindOrCreateFont("", 16, false)->widths['a'] + text.GetFont()->widths['f'] +
+                           text.GetFont()->widths['t'] + text.GetFont()->widths['e'] + text.GetFont()->widths['r']));
+    ClearScreen();
+    G::Text fresh("after");
+    fresh.Render();
     EXPECT_TRUE(LitBox(ReadPixels(0, 0, 100, 30)).Any());
 }
