@@ -142,6 +142,7 @@ public:
 
     size_t GetLineCount() const { return lines.size(); }
     const TextWindowLine& GetLine(size_t index) const { return lines[index]; }
+    TextWindowLine& GetLine(size_t index) { return lines[index]; }
     // Oldest and newest line overlapping the window; last < first when none does.
     int GetFirstVisible() const { return first; }
     int GetLastVisible() const { return last; }
