@@ -12,7 +12,7 @@ struct MapCell {
     uint8_t wallY = 0;         // wall on the edge toward lower Y (non-zero = wall)
     uint8_t wallX = 0;         // wall on the edge toward lower X
 
-    static const uint16_t NoFloor = 65535;
+    static constexpr uint16_t NoFloor = 65535;
 };
 
 class WorldMap {
