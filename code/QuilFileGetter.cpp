@@ -116,9 +116,19 @@ void QuilFileGetter::DeleteIncompleteFile() {
     if (!DeleteFile(filePath)) ErrorLog << "Failed to delete file \"" << filePath << "\"\n";
 }
 
+// Passes start every 25 ms on the clock, so the time a pass takes (receiving,
+// writing) never stretches the download's pace.
 void QuilFileGetter::ThreadProcedure(CThread* thread, void* parameter) {
     QuilFileGetter* getter = static_cast<QuilFileGetter*>(parameter);
-    while (!thread->StopRequested() && getter->Pass()) Platform::SleepMilliseconds(PassMilliseconds);
+    uint32_t passStart = Platform::TickMilliseconds();
+    while (!thread->StopRequested() && getter->Pass()) {
+        uint32_t elapsed = Platform::TickMilliseconds() - passStart;
+        if (elapsed < PassMilliseconds) Platform::SleepMilliseconds(PassMilliseconds - elapsed);
+        passStart += PassMilliseconds;
+        // A pass that overran starts the next one now; no burst to catch up.
+        uint32_t now = Platform::TickMilliseconds();
+        if (static_cast<int32_t>(now - passStart) >= static_cast<int32_t>(PassMilliseconds)) passStart = now;
+    }
 }
 
 // One pass of the worker: collect what arrived, take one step, watch the
