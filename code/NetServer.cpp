@@ -1,0 +1,104 @@
+#include "NetServer.h"
+
+#include "CMemMan.h"
+#include "LogFile.h"
+#include "platform/PlatformSystem.h"
+
+NetServer::NetServer() {
+    if (!IsStarted()) return;
+    ScopedLock network(NetworkLock);
+    socket = Platform::CreateSocket();
+    if (socket == Platform::InvalidSocket) {
+        ErrorLog << "Failed to create socket.\n";
+        return;
+    }
+    // The accept thread polls; a blocking accept would hold NetworkLock forever.
+    if (!Platform::SetNonBlocking(socket))
+        ErrorLog << "Warning: created server socket refuses to be non-blocking...\n";
+    acceptThread = new2(CThread, CThread(ThreadLoop,"NetServer",this));
+    initialised = true;
+}
+
+NetServer::~NetServer() {
+    delete2(acceptThread);
+    acceptThread = nullptr;
+    {
+        ScopedLock network(NetworkLock);
+        if (socket != Platform::InvalidSocket) {
+            Platform::ShutdownSocket(socket);
+            Platform::CloseSocket(socket);
+            socket = Platform::InvalidSocket;
+        }
+        listening = false;
+        initialised = false;
+    }
+    // Nobody can take them any more; left alone they would only leak.
+    while (NET::Client* client = TakeClient()) delete2(client);
+}
+
+bool NetServer::Listen(int port) {
+    if (!initialised) {
+        ReportMisuse("Error: Attempt to call net server Listen when not Init'd.\n");
+        return false;
+    }
+    if (listening) {
+        ReportMisuse("Error: Attempt to make server listen, when it's already listening.\n");
+        return false;
+    }
+    ScopedLock network(NetworkLock);
+    ScopedLock own(ownLock);
+    uint16_t wanted = static_cast<uint16_t>(port);
+    bool bound = Platform::BindAnyAddress(socket, wanted);
+    if (!bound) ErrorLog << "Failed to bind server socket to port " << static_cast<unsigned>(wanted) << "\n";
+    // An unbound socket would listen on a port of the system's choosing,
+    // which no caller asked for: without the bind, listening fails.
+    if (bound && Platform::ListenOn(socket, 0x7fffffff)) {
+        listening = true;
+        return true;
+    }
+    ErrorLog << "Server socket refused to listen.";
+    return false;
+}
+
+uint16_t NetServer::Port() const {
+    if (!listening) return 0;
+    ScopedLock network(NetworkLock);
+    return Platform::LocalPort(socket);
+}
+
+NET::Client* NetServer::TakeClient() {
+    if (queuedCount == 0) return nullptr;
+    ScopedLock own(ownLock);
+    if (acceptedClients.empty()) return nullptr;
+    NET::Client* oldest = acceptedClients.front();
+    acceptedClients.pop_front();
+    queuedCount = acceptedClients.size();
+    return oldest;
+}
+
+void NetServer::ThreadLoop(CThread* thread, void* parameter) {
+    NetServer* server = static_cast<NetServer*>(parameter);
+    while (!thread->StopRequested()) {
+        while (!server->listening && !thread->StopRequested()) Platform::SleepMilliseconds(100);
+        if (thread->StopRequested()) break;
+        server->AcceptOne();
+        Platform::SleepMilliseconds(20);
+    }
+}
+
+// At most one connection per round.
+void NetServer::AcceptOne() {
+    ScopedLock network(NetworkLock);
+    Platform::SocketHandle s = Platform::AcceptConnection(socket);
+    if (s == Platform::InvalidSocket) return;  // none pending is the usual case
+    ScopedLock own(ownLock);
+    NET::Client* client = new2(NET::Client, NET::Client(s));
+    if (client && client->IsConnected()) {
+        acceptedClients.push_back(client);
+        queuedCount = acceptedClients.size();
+        return;
+    }
+    ErrorLog << "Net::Client rejected socket from a connection to server... ignoring connection attempt.\n";
+    delete2(client);
+    Platform::CloseSocket(s);  // a rejecting client never took the socket
+}

@@ -1,0 +1,256 @@
+// NetServer and NET::Client talking to each other over loopback.
+#include <gtest/gtest.h>
+
+#include "CMemMan.h"
+#include "LogFile.h"
+#include "NetServer.h"
+#include "TestUtil.h"
+#include "platform/PlatformSystem.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+using TestUtil::ReadFile;
+
+namespace {
+
+// Polls until `done` holds; the bound only keeps a broken build from hanging.
+bool WaitFor(const std::function<bool()>& done) {
+    for (int i = 0; i < 2000; ++i) {
+        if (done()) return true;
+        Platform::SleepMilliseconds(5);
+    }
+    return done();
+}
+
+std::string Pattern(size_t size, char seed) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>('a' + (seed + i * 7) % 26);
+    return bytes;
+}
+
+// Collects from `client` until `size` bytes have come (or the wait gives up).
+std::string Collect(NET::Client& client, size_t size) {
+    std::string got;
+    WaitFor([&] {
+        std::vector<char> block;
+        if (client.ReceivedByteCount() > 0 && client.ReceiveData(block)) got.append(block.begin(), block.end());
+        return got.size() >= size;
+    });
+    return got;
+}
+
+// A listening server, a client connected to it and the server's end of that connection.
+class Loopback : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.Listen(0));
+        ASSERT_NE(server.Port(), 0);
+        ASSERT_TRUE(client.Connect("127.0.0.1", server.Port()));
+        ASSERT_TRUE(WaitFor([&] { return (peer = server.TakeClient()) != nullptr; }));
+        ASSERT_TRUE(peer->IsConnected());
+        TestUtil::ClearLog("_error.txt");
+        TestUtil::ClearLog("_netlog.txt");
+    }
+    void TearDown() override {
+        if (peer) delete2(peer);
+    }
+
+    NetServer server;
+    NET::Client client;
+    NET::Client* peer = nullptr;
+};
+
+TEST_F(Loopback, BurstArrivesWholeInOneReceiveAndTheNextFindsNothing) {
+    std::string burst = Pattern(1000, 1) + Pattern(5000, 2) + Pattern(20000, 3);
+    ASSERT_TRUE(peer->SendData(burst.data(), 1000));
+    ASSERT_TRUE(peer->SendData(burst.data() + 1000, 5000));
+    ASSERT_TRUE(peer->SendData(burst.data() + 6000, 20000));
+    ASSERT_TRUE(WaitFor([&] { return client.ReceivedByteCount() == burst.size(); }));
+
+    std::vector<char> out;
+    ASSERT_TRUE(client.ReceiveData(out));
+    EXPECT_EQ(std::string(out.begin(), out.end()), burst);
+    EXPECT_EQ(client.ReceivedByteCount(), 0u);
+
+    std::string netlogBefore = ReadFile("_netlog.txt");
+    std::vector<char> again{'x'};
+    EXPECT_FALSE(client.ReceiveData(again));
+    EXPECT_EQ(again, std::vector<char>{'x'});
+    EXPECT_EQ(ReadFile("_netlog.txt"), netlogBefore);
+    EXPECT_EQ(ReadFile("_error.txt"), "");
+}
+
+TEST_F(Loopback, LineSplitAcrossSendsArrivesComplete) {
+    ASSERT_TRUE(client.SendData("say hel", 7));
+    Platform::SleepMilliseconds(30);  // let the first half arrive on its own
+    ASSERT_TRUE(client.SendData("lo there\n", 9));
+    EXPECT_EQ(Collect(*peer, 16), "say hello there\n");
+    // Both halves reached the log as sent, the line break ending the entry.
+    EXPECT_NE(ReadFile("_netlog.txt").find("{SENT TO SERVER}say hel{SENT TO SERVER}lo there\n"), std::string::npos);
+}
+
+TEST_F(Loopback, ReceivedBytesAreLoggedAsText) {
+    ASSERT_TRUE(peer->SendData("hello\0tail", 10));
+    ASSERT_TRUE(WaitFor([&] { return client.ReceivedByteCount() == 10; }));
+    std::vector<char> out;
+    ASSERT_TRUE(client.ReceiveData(out));
+    EXPECT_EQ(out.size(), 10u);  // nothing cut, nothing added
+    EXPECT_EQ(out.back(), 'l');
+    EXPECT_NE(ReadFile("_netlog.txt").find("hello"), std::string::npos);
+    EXPECT_EQ(ReadFile("_netlog.txt").find("tail"), std::string::npos);
+}
+
+TEST_F(Loopback, PeerClosingIsNoticedAndTheClientGoesPromptly) {
+    delete2(peer);
+    peer = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return !client.IsConnected(); }));
+    EXPECT_EQ(client.ReceivedByteCount(), 0u);
+
+    std::vector<char> out;
+    EXPECT_FALSE(client.ReceiveData(out));
+    EXPECT_FALSE(client.SendData("x", 1));
+    std::string errors = ReadFile("_error.txt");
+    EXPECT_EQ(errors.find("Error: Attempt to receive data from server when not connected.\n  -attempt made from:\n"), 0u)
+        << errors;
+    EXPECT_NE(errors.find("Error: Attempt to send data to server when not connected.\n  -attempt made from:\n"),
+              std::string::npos);
+}
+
+TEST_F(Loopback, PeerVanishingMidStreamLeavesTheClientDisconnected) {
+    std::string half = Pattern(300000, 4);
+    ASSERT_TRUE(peer->SendData(half.data(), static_cast<int>(half.size())));
+    delete2(peer);
+    peer = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return !client.IsConnected(); }));
+    EXPECT_EQ(client.ReceivedByteCount(), 0u);
+    // The server's end of it has nothing to report; nothing on the client side failed either.
+    EXPECT_EQ(TestUtil::CountOf(ReadFile("_error.txt"), "Something bad"), 0);
+}
+
+TEST_F(Loopback, ClientSideCloseIsNoticedByTheServerEnd) {
+    client.Disconnect();
+    EXPECT_FALSE(client.IsConnected());
+    ASSERT_TRUE(WaitFor([&] { return !peer->IsConnected(); }));
+    client.Disconnect();  // a second time is harmless and silent
+    EXPECT_EQ(ReadFile("_error.txt"), "");
+}
+
+TEST_F(Loopback, NetlogNeverHoldsTheNameOrPassword) {
+    const std::string login = "connect Alice_Wren s3cr3t-pw\n";
+    ASSERT_TRUE(client.SendData(login.data(), static_cast<int>(login.size())));
+    ASSERT_TRUE(client.SendData("conn", 4));
+    const std::string batch = "desc a quiet fox\nconnect Bob hunter2\ncolor 123\n";
+    ASSERT_TRUE(client.SendData(batch.data(), static_cast<int>(batch.size())));
+    // The wire carries the real line; only the log hides it.
+    EXPECT_EQ(Collect(*peer, login.size() + 4 + batch.size()), login + "conn" + batch);
+
+    std::string log = ReadFile("_netlog.txt");
+    EXPECT_EQ(TestUtil::CountOf(log, "{SENT TO SERVER}connect (NAME/PASS REMOVED FOR SECURITY)\n"), 2) << log;
+    EXPECT_NE(log.find("{SENT TO SERVER}desc a quiet fox\nconnect (NAME/PASS REMOVED FOR SECURITY)\ncolor 123\n"),
+              std::string::npos)
+        << log;
+    for (const char* secret : {"Alice_Wren", "s3cr3t", "Bob", "hunter2"}) EXPECT_EQ(log.find(secret), std::string::npos) << secret;
+}
+
+TEST_F(Loopback, SendingNothingReturnsFalseWithoutALogLine) {
+    EXPECT_FALSE(client.SendData("abc", 0));
+    EXPECT_FALSE(client.SendData("abc", -5));
+    EXPECT_FALSE(client.SendData(nullptr, 3));
+    EXPECT_TRUE(client.IsConnected());
+    EXPECT_EQ(ReadFile("_netlog.txt"), "");
+    EXPECT_EQ(ReadFile("_error.txt"), "");
+}
+
+TEST_F(Loopback, ConnectingAConnectedClientIsMisuse) {
+    EXPECT_FALSE(client.Connect("127.0.0.1", server.Port()));
+    EXPECT_EQ(ReadFile("_error.txt").find("Error: Attempt to connect to remove server when already connected.\n"
+                                          "  -attempt made from:\n"),
+              0u);
+    EXPECT_TRUE(client.IsConnected());
+}
+
+TEST_F(Loopback, ListenTwiceIsMisuseAndTheServerKeepsListening) {
+    EXPECT_FALSE(server.Listen(server.Port()));
+    EXPECT_EQ(ReadFile("_error.txt").find("Error: Attempt to make server listen, when it's already listening.\n"
+                                          "  -attempt made from:\n"),
+              0u);
+    EXPECT_TRUE(server.IsListening());
+
+    NET::Client second;
+    ASSERT_TRUE(second.Connect("127.0.0.1", server.Port()));
+    NET::Client* secondPeer = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (secondPeer = server.TakeClient()) != nullptr; }));
+    ASSERT_TRUE(second.SendData("ping\n", 5));
+    EXPECT_EQ(Collect(*secondPeer, 5), "ping\n");
+    delete2(secondPeer);
+}
+
+TEST_F(Loopback, ConnectedAndFailedConnectionsAreLogged) {
+    NET::Client named;
+    ASSERT_TRUE(named.Connect("localhost", server.Port()));  // found by name lookup
+    std::string expected = "\nConnected to host \"localhost\" port " + std::to_string(server.Port()) + "\n\n";
+    EXPECT_EQ(ReadFile("_netlog.txt"), expected);
+
+    NET::Client spaced;  // four numbers: used as the address directly, spaces skipped
+    EXPECT_TRUE(spaced.Connect("127. 0. 0. 1", server.Port()));
+    NET::Client* a = nullptr;
+    NET::Client* b = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (a = a ? a : server.TakeClient()) && (b = server.TakeClient()); }));
+    delete2(a);
+    delete2(b);
+}
+
+TEST(NetServer, AcceptedClientsAreTakenOldestFirst) {
+    NetServer server;
+    EXPECT_EQ(server.TakeClient(), nullptr);
+    EXPECT_EQ(server.Port(), 0);
+    ASSERT_TRUE(server.Listen(0));
+
+    std::vector<NET::Client*> clients;
+    for (char id : {'1', '2', '3'}) {
+        clients.push_back(new2(NET::Client, NET::Client));
+        ASSERT_TRUE(clients.back()->Connect("127.0.0.1", server.Port()));
+        ASSERT_TRUE(clients.back()->SendData(&id, 1));
+    }
+    std::string order;
+    for (int i = 0; i < 3; ++i) {
+        NET::Client* peer = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (peer = server.TakeClient()) != nullptr; }));
+        order += Collect(*peer, 1);
+        delete2(peer);
+    }
+    EXPECT_EQ(order, "123");
+    EXPECT_EQ(server.TakeClient(), nullptr);
+    for (NET::Client* c : clients) delete2(c);
+}
+
+TEST(NetServer, BindFailureIsLoggedAndListenFails) {
+    NetServer first;
+    ASSERT_TRUE(first.Listen(0));
+    TestUtil::ClearLog("_error.txt");
+    NetServer second;
+    EXPECT_FALSE(second.Listen(first.Port()));
+    EXPECT_FALSE(second.IsListening());
+    EXPECT_EQ(ReadFile("_error.txt"), "Failed to bind server socket to port " + std::to_string(first.Port()) +
+                                          "\nServer socket refused to listen.");
+}
+
+TEST(NetServer, ClientsLeftInTheQueueGoWithTheServer) {
+    size_t before = MemTrack::LiveAllocationCount();
+    NET::Client* client = new2(NET::Client, NET::Client);
+    {
+        NetServer server;
+        ASSERT_TRUE(server.Listen(0));
+        ASSERT_TRUE(client->Connect("127.0.0.1", server.Port()));
+        // Accepted but never taken: the server still owns it.
+        Platform::SleepMilliseconds(150);
+    }
+    ASSERT_TRUE(WaitFor([&] { return !client->IsConnected(); }));
+    delete2(client);
+    EXPECT_EQ(MemTrack::LiveAllocationCount(), before);
+    EXPECT_EQ(WinSockUser::LiveCount(), 0u);
+}
+
+}  // namespace
