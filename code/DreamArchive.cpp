@@ -1,0 +1,57 @@
+#include "DreamArchive.h"
+
+#include "FileUtil.h"
+#include "LogFile.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+const size_t ArchiveHeaderSize = 28;
+const size_t EntryHeaderSize = 62;
+const size_t EntryMethodOffset = 58;
+
+bool ReadArchive(const std::string& path, std::vector<unsigned char>& bytes) {
+    uint32_t size = FileLength(path);
+    // FileLength is unsigned; a size that does not fit the signed field the
+    // archive format uses counts as unreadable, as a negative one would.
+    if (size == 0 || size > INT32_MAX) return false;
+    FILE* file = OpenFile(path, "rb");
+    if (!file) return false;
+    bytes.resize(size);
+    size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+    // The file may have shrunk since its length was taken: keep what is there.
+    bytes.resize(got);
+    return true;
+}
+
+int32_t ReadInt32(const unsigned char* p) {
+    uint32_t value = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    return static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+bool UnpackDream(const std::string& path) {
+    std::vector<unsigned char> bytes;
+    if (!ReadArchive(path, bytes)) {
+        ErrorLog << "Unable to begin decompression of file: " << path << "\n";
+        return false;
+    }
+    if (bytes.size() < 4 || std::memcmp(bytes.data(), "FR01", 4) != 0) {
+        ErrorLog << "Error decompressing dream file (" << path << "): dream header ID is invalid.\n";
+        return false;
+    }
+    if (bytes.size() <= ArchiveHeaderSize) return true;
+    const unsigned char* entry = bytes.data() + ArchiveHeaderSize;
+    if (bytes.size() < ArchiveHeaderSize + EntryHeaderSize || std::memcmp(entry, "FZ", 2) != 0) {
+        ErrorLog << "Error in file entry header, in dream file: " << path << "\n";
+        return false;
+    }
+    ErrorLog << "Unsupported compression method in dream file: " << ReadInt32(entry + EntryMethodOffset) << "\n";
+    return false;
+}
