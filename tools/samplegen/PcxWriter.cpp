@@ -41,7 +41,7 @@ void PutScanLine(std::string& out, const uint8_t* line, int length) {
 
 }  // namespace
 
-std::string EncodePcx(int width, int height, const std::vector<uint8_t>& pixels, const Palette& palette) {
+std::string EncodePcx(int width, int height, const std::vector<uint8_t>& pixels, const RgbPalette& palette) {
     std::string out;
     int bytesPerLine = (width + 1) & ~1;  // scan lines have an even length
     PutHeader(out, width, height, bytesPerLine);
@@ -59,7 +59,7 @@ std::string EncodePcx(int width, int height, const std::vector<uint8_t>& pixels,
     return out;
 }
 
-std::string EncodePaletteSwatch(const Palette& palette) {
+std::string EncodePaletteSwatch(const RgbPalette& palette) {
     constexpr int Cell = 8, Side = 16 * Cell;
     std::vector<uint8_t> pixels(Side * Side);
     for (int y = 0; y < Side; ++y)

@@ -8,6 +8,6 @@
 #include "SamplePalette.h"
 
 // `pixels` holds width × height palette indices, row by row from the top.
-std::string EncodePcx(int width, int height, const std::vector<uint8_t>& pixels, const Palette& palette);
+std::string EncodePcx(int width, int height, const std::vector<uint8_t>& pixels, const RgbPalette& palette);
 // A swatch image of every palette entry (16 × 16 squares), so the file shows what it holds.
-std::string EncodePaletteSwatch(const Palette& palette);
+std::string EncodePaletteSwatch(const RgbPalette& palette);

@@ -41,8 +41,8 @@ uint8_t Shade(Ramp ramp, int shade) {
     return static_cast<uint8_t>(16 + static_cast<int>(ramp) * ShadesPerRamp + shade);
 }
 
-Palette DayPalette() {
-    Palette p{};
+RgbPalette DayPalette() {
+    RgbPalette p{};
     p[0] = {0, 0, 0};
     for (int i = 1; i < 16; ++i)
         p[i] = {Mix(16, 240, i - 1, 15), Mix(16, 240, i - 1, 15), Mix(16, 240, i - 1, 15)};
@@ -56,8 +56,8 @@ Palette DayPalette() {
     return p;
 }
 
-Palette DuskPalette() {
-    Palette p = DayPalette();
+RgbPalette DuskPalette() {
+    RgbPalette p = DayPalette();
     for (size_t i = 1; i < p.size(); ++i)
         p[i] = {Clamp(p[i].r * 0.66 + 22), Clamp(p[i].g * 0.5 + 8), Clamp(p[i].b * 0.62 + 40)};
     return p;

@@ -8,7 +8,7 @@
 struct Rgb {
     uint8_t r, g, b;
 };
-using Palette = std::array<Rgb, 256>;
+using RgbPalette = std::array<Rgb, 256>;
 
 enum class Ramp : int {
     Grass, Moss, Dirt, Sand, Stone, Slate, Water, DeepWater,
@@ -20,6 +20,6 @@ constexpr uint8_t TransparentIndex = 0;
 
 // The palette index of `shade` (clamped to 0..15) of a ramp.
 uint8_t Shade(Ramp ramp, int shade);
-Palette DayPalette();
+RgbPalette DayPalette();
 // The same ramps in the evening light: darker, warmer in the reds, bluer in the shadows.
-Palette DuskPalette();
+RgbPalette DuskPalette();
