@@ -131,7 +131,7 @@ void FileGetterExchange::StepWelcome(FileGetterLink& link) {
         return;
     }
     link.Tell("> File Server welcome received.  Requesting transfer...");
-    link.SendRequest(request);
+    link.Send(request);
     state = AwaitReply;
 }
 

@@ -16,9 +16,8 @@ enum FileGetterState { AwaitWelcome = 0, AwaitReply = 1, Receiving = 2, Complete
 class FileGetterLink {
 public:
     virtual ~FileGetterLink() {}
-    // The request line carries the player's password; the link must keep it
-    // out of every log.
-    virtual void SendRequest(const std::string& line) = 0;
+    // The request line among them carries the player's password: a link
+    // must keep it out of every log.
     virtual void Send(const std::string& line) = 0;
     virtual void Tell(const std::string& text) = 0;
 };

@@ -327,7 +327,17 @@ void Client::PollRound() {
         Disconnect();
         return;
     }
-    if (ReadWaiting(waiting)) CheckPeer();
+    // Whatever arrived while reading is taken in the same round: a fast
+    // sender would otherwise be held to one socket buffer per 20 ms. The
+    // round is bounded so that the owner's sends still get NetworkLock.
+    const unsigned long RoundLimit = 4u << 20;
+    unsigned long taken = 0;
+    while (waiting > 0) {
+        if (!ReadWaiting(waiting)) return;
+        taken += waiting;
+        if (taken >= RoundLimit || !Platform::BytesWaiting(socket, waiting)) break;
+    }
+    CheckPeer();
 }
 
 // False when the connection ended while reading.

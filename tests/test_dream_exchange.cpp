@@ -18,7 +18,6 @@ const std::string DiskPath = "hlcn_tmp/d1/d1.dream";
 
 struct RecordingLink : FileGetterLink {
     std::vector<std::string> sent, told;
-    void SendRequest(const std::string& line) override { sent.push_back("request:" + line); }
     void Send(const std::string& line) override { sent.push_back(line); }
     void Tell(const std::string& text) override { told.push_back(text); }
 };
@@ -68,7 +67,7 @@ TEST_F(ExchangeTest, WelcomeSendsTheRequestOnce) {
     EXPECT_TRUE(link.sent.empty());  // no line feed yet
     FeedAndStep(" hello\n");
     EXPECT_EQ(exchange.State(), AwaitReply);
-    EXPECT_EQ(link.sent, std::vector<std::string>{"request:" + Request});
+    EXPECT_EQ(link.sent, std::vector<std::string>{Request});
     EXPECT_EQ(link.told, std::vector<std::string>{"> File Server welcome received.  Requesting transfer..."});
     EXPECT_FALSE(exchange.IsDone());
 }
@@ -115,7 +114,7 @@ TEST_F(ExchangeTest, ThreeBlocksArriveByteForByte) {
     EXPECT_TRUE(exchange.IsDone());
     exchange.GetProgress(got, total);
     EXPECT_EQ(got, 10000);  // the last block wrote 1828 bytes
-    std::vector<std::string> expected{"request:" + Request, "PKOK 0\n", "PKOK 1\n", "PKOK 2\n", "BYE\n"};
+    std::vector<std::string> expected{Request, "PKOK 0\n", "PKOK 1\n", "PKOK 2\n", "BYE\n"};
     EXPECT_EQ(link.sent, expected);
     EXPECT_EQ(link.told.back(), "> Download Complete.");
     // Readable in full while the exchange still exists.
