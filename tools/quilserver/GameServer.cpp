@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "CMemMan.h"
-#include "../fileserver/FileServer.h"
 #include "FileUtil.h"
 #include "LogFile.h"
 #include "NetServer.h"
@@ -77,7 +76,6 @@ GameServer::GameServer(const ServerOptions& options) : options(options), random(
 GameServer::~GameServer() {
     for (Session& s : sessions) delete2(s.link);
     if (gameServer) delete2(gameServer);
-    if (fileServer) delete2(fileServer);
 }
 
 bool GameServer::Start() {
@@ -90,12 +88,7 @@ bool GameServer::Start() {
         Report("could not listen for game clients on port " + std::to_string(options.gamePort));
         return false;
     }
-    fileServer = new2(FileServer, FileServer(options.folder + "/" + SampleLayout::DreamFolder));
-    if (!fileServer->Start(options.filePort)) {
-        Report("could not listen for dream downloads on port " + std::to_string(options.filePort));
-        return false;
-    }
-    Report("listening: game port " + std::to_string(GamePort()) + ", file port " + std::to_string(FilePort()));
+    Report("listening for game clients on port " + std::to_string(GamePort()));
     return true;
 }
 
@@ -151,7 +144,6 @@ void GameServer::AddWanderers() {
 }
 
 int GameServer::GamePort() const { return gameServer ? gameServer->Port() : 0; }
-int GameServer::FilePort() const { return fileServer ? fileServer->Port() : 0; }
 size_t GameServer::WandererCount() const { return wanderers.size(); }
 
 size_t GameServer::PlayerCount() const {

@@ -1,7 +1,8 @@
 // The local game server: speaks the game's line protocol to any number of
-// clients on the project's NetServer, runs the sample world (village, island,
-// dreams) with wandering characters and a day and dusk cycle, and serves the
-// dream archives through the file server.
+// clients on the project's NetServer and runs the sample world (village,
+// island, dreams) with wandering characters and a day and dusk cycle. The
+// dream archives are served by a FileServer that runs beside it (the
+// program and the tests start one on the folder's "dreams").
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -19,12 +20,10 @@ namespace NET {
 class Client;
 }
 class NetServer;
-class FileServer;
 
 struct ServerOptions {
     std::string folder = ".";   // the sample game folder (native path)
     int gamePort = 7400;        // 0: a free port of the system
-    int filePort = 7401;
     int wanderers = 6;
     double cycleSeconds = 120;  // day and dusk alternate this often
     uint32_t seed = 1;
@@ -39,7 +38,7 @@ public:
     GameServer(const GameServer&) = delete;
     GameServer& operator=(const GameServer&) = delete;
 
-    // Loads the world and listens on both ports; false (reported) otherwise.
+    // Loads the world and listens; false (reported) otherwise.
     bool Start();
     // One round at `now` seconds: new clients, their lines, the wanderers, the cycle.
     void Step(double now);
@@ -48,7 +47,6 @@ public:
     size_t AddTestSession(NET::Client* link);
 
     int GamePort() const;
-    int FilePort() const;
     size_t PlayerCount() const;
     size_t WandererCount() const;
     bool IsDusk() const { return dusk; }
@@ -111,7 +109,6 @@ private:
     std::list<Session> sessions;
     std::vector<Walker> wanderers;
     NetServer* gameServer = nullptr;
-    FileServer* fileServer = nullptr;
     std::mt19937 random;
     bool dusk = false;
     double clock = 0;

@@ -15,6 +15,7 @@
 // The build gives each tool only its own library, and the file server is a
 // colleague's tool: its one source joins this program here.
 #include "../fileserver/FileServer.cpp"
+#include "../samplegen/SampleLayout.h"
 
 namespace {
 
@@ -22,14 +23,14 @@ volatile std::sig_atomic_t stopRequested = 0;
 
 void OnSignal(int) { stopRequested = 1; }
 
-bool ParseOptions(int argc, char** argv, ServerOptions& options) {
+bool ParseOptions(int argc, char** argv, ServerOptions& options, int& filePort) {
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
         if (i + 1 >= argc) return false;
         const char* value = argv[++i];
         if (option == "--folder") options.folder = value;
         else if (option == "--port") options.gamePort = std::atoi(value);
-        else if (option == "--file-port") options.filePort = std::atoi(value);
+        else if (option == "--file-port") filePort = std::atoi(value);
         else if (option == "--wanderers") options.wanderers = std::atoi(value);
         else if (option == "--cycle") options.cycleSeconds = std::atof(value);
         else return false;
@@ -43,7 +44,8 @@ double Seconds() { return Platform::PerfCounter() / static_cast<double>(Platform
 
 int main(int argc, char** argv) {
     ServerOptions options;
-    if (!ParseOptions(argc, argv, options)) {
+    int filePort = 7401;
+    if (!ParseOptions(argc, argv, options, filePort)) {
         std::fprintf(stderr, "usage: quilserver [--folder DIR] [--port N] [--file-port N] [--wanderers N] [--cycle SECONDS]\n");
         return 2;
     }
@@ -56,7 +58,15 @@ int main(int argc, char** argv) {
     int result = 0;
     {
         GameServer server(options);
+        FileServer files(options.folder + "/" + SampleLayout::DreamFolder);
         if (!server.Start()) result = 1;
+        else if (!files.Start(filePort)) {
+            options.report("could not listen for dream downloads on port " + std::to_string(filePort));
+            result = 1;
+        } else {
+            options.report("serving dreams of " + options.folder + "/" + SampleLayout::DreamFolder + " on port " +
+                           std::to_string(files.Port()));
+        }
         // Rounds of 10 ms: a move is answered well inside the client's 20 ms receive round.
         while (result == 0 && !stopRequested) {
             server.Step(Seconds());
