@@ -35,8 +35,8 @@ TEST_F(SampleFolderTest, CharactersLoadWithAllFiveKeys) {
         EXPECT_EQ(ThePlayerRecord.Password, c.password);
         ASSERT_EQ(ThePlayerRecord.Colors.size(), 10u);
         for (char code : ThePlayerRecord.Colors) EXPECT_TRUE(code >= 32 && code < 96) << "colour numbers stay below 64";
-        EXPECT_EQ(ThePlayerRecord.Spec1, c.spec[0] - '0');
-        EXPECT_EQ(ThePlayerRecord.Spec2, c.spec[1] - '0');
+        EXPECT_EQ(ThePlayerRecord.Spec1, c.specDigits[0] - '0');
+        EXPECT_EQ(ThePlayerRecord.Spec2, c.specDigits[1] - '0');
     }
 }
 
