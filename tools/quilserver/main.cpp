@@ -12,9 +12,7 @@
 #include "GameServer.h"
 #include "platform/PlatformSystem.h"
 
-// The build gives each tool only its own library, and the file server is a
-// colleague's tool: its one source joins this program here.
-#include "../fileserver/FileServer.cpp"
+#include "FileServer.h"
 #include "../samplegen/SampleLayout.h"
 
 namespace {
