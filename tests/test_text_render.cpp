@@ -424,3 +424,20 @@ TEST_F(TextRender, ZZShutdownReleasesFontsAndTextsFindNewOnes) {
     fresh.Render();
     EXPECT_TRUE(LitBox(ReadPixels(0, 0, 100, 30)).Any());
 }
+
+// After the suite above has shut the device down.
+TEST(TextWithoutDevice, FontsAreRefusedAndTextsDrawNothing) {
+    TestUtil::ClearLog("_error.txt");
+    EXPECT_EQ(G::FindOrCreateFont("Arial", 16, false), nullptr);
+    {
+        G::Text text("no device");
+        text.Render();
+        EXPECT_EQ(text.GetFont(), nullptr);
+        EXPECT_EQ(text.GetVertexCount(), 0u);
+    }
+    std::string log = TestUtil::ReadFile("_error.txt");
+    EXPECT_NE(log.find("Font texture creation failed.\n  -call stack:\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("BAD: a G::Text is being destructed, but graphics is not inited...\n  -call stack:\n"),
+              std::string::npos);
+    EXPECT_EQ(G::FontCount(), 0u);
+}
