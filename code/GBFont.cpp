@@ -364,12 +364,13 @@ void Text::BuildVertexBuffer(const std::string& text) {
 void Text::Render() {
     const std::string& text = AsText();
     if (text.empty()) return;
+    ResolveFont();
+    if (!font) return;
+    // Made only once something can be drawn: it is freed before the device goes.
     if (!TextShader) {
         TextShader = new2(Shader, Shader());
         TextShader->Load("data\\shaders\\gbfont", "");
     }
-    ResolveFont();
-    if (!font) return;
     if (font != laidOutFont || laidOutText != text || !vertexBuffer.SRRecord()) {
         laidOutText = text;
         laidOutFont = font;
