@@ -33,11 +33,8 @@ static void SetFormatAttributes(const GLPixelFormat& format) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
 }
 
-bool CreateMainWindow(const std::string& title, int width, int height) {
-    if (window) {
-        windowError = "the window exists already";
-        return false;
-    }
+bool StartWindowSystem() {
+    if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
     const char* display = getenv("DISPLAY");
     const char* wayland = getenv("WAYLAND_DISPLAY");
     if ((!display || !*display) && (!wayland || !*wayland)) {
@@ -48,6 +45,15 @@ bool CreateMainWindow(const std::string& title, int width, int height) {
         windowError = SDL_GetError();
         return false;
     }
+    return true;
+}
+
+bool CreateMainWindow(const std::string& title, int width, int height) {
+    if (window) {
+        windowError = "the window exists already";
+        return false;
+    }
+    if (!StartWindowSystem()) return false;
     // The window system picks the window's visual now; a common format keeps
     // every later context choice compatible with it.
     GLPixelFormat common{32, 24, 0};
@@ -78,7 +84,8 @@ void DestroyMainWindow() {
     SDL_DestroyWindow(window);
     window = nullptr;
     pending.clear();
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    // The whole of SDL, so that its session-bus connection goes too.
+    SDL_Quit();
 }
 
 WindowHandle MainWindow() { return window; }

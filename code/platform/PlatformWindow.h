@@ -59,6 +59,9 @@ const uint32_t Insert = 0x2D, Delete = 0x2E;
 // An opaque handle for the one window (null when there is none).
 using WindowHandle = void*;
 
+// Starts the window system; false when there is no display. CreateMainWindow
+// starts it too.
+bool StartWindowSystem();
 // Creates the window hidden: `width` x `height` client area, not resizable,
 // no maximize. False when there is no display or the window cannot be made;
 // WindowErrorText() says why.
