@@ -1,18 +1,24 @@
-// Arbitrary bytes to the image loader: it must answer false or a whole image,
-// never read or write outside its buffers.
+// Arbitrary bytes to the image decoder of the platform layer, as the image
+// loader hands a file's bytes to it: the answer must be false or a whole
+// image, and nothing may be read or written outside the buffers.
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
-#include "ImageLoader.h"
+#include "platform/PlatformImage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    G::Image image;
-    if (image.Decode(data, size, "fuzz.bmp")) {
-        // Touch every texel so that a short buffer shows up under the sanitizer.
-        uint32_t sum = 0;
-        const size_t count = size_t(image.Width()) * image.Height();
-        for (size_t i = 0; i < count; ++i) sum ^= image.Texels()[i];
-        if (count == 0 || sum == 0xDEADBEEF) image.Free();
-    }
+    std::vector<uint32_t> texels;
+    auto allocate = [&texels](uint32_t width, uint32_t height) {
+        texels.assign(size_t(width) * height, 0);
+        return texels.data();
+    };
+    uint32_t width = 0, height = 0;
+    std::string reason;
+    const bool decoded = Platform::DecodeImage(data, size, allocate, width, height, reason);
+    // A decoded image fills exactly the room it asked for; a refused one says why.
+    if (decoded && (width == 0 || height == 0 || texels.size() != size_t(width) * height)) __builtin_trap();
+    if (!decoded && (reason.empty() || width != 0 || height != 0)) __builtin_trap();
     return 0;
 }

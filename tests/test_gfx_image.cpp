@@ -80,6 +80,8 @@ TEST(ImageLoader, BadFilesReportAndLeaveTheImageEmpty) {
         {"cut.bmp", whole.substr(0, whole.size() - 7)},
         {"cutheader.bmp", whole.substr(0, 20)},
         {"cut.png", png.substr(0, png.size() - 30)},
+        // A GIF whose only image descriptor is damaged: the decoder gives up without a reason.
+        {"noframe.gif", std::string("GIF89a\1\0\1\0\x80\0\0\xff\0\0\0\0\0,\0\0\0\0\1\0\1\0N\x91\0\2\2D\1\0;", 37)},
     };
     for (const Case& c : cases) {
         if (std::string(c.name) != "missing.bmp") TestUtil::WriteFile(c.name, c.bytes);

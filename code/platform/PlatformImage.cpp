@@ -64,8 +64,9 @@ bool IsTruncatedBitmap(const unsigned char* bytes, size_t size) {
     return pixelOffset + stride * rows > size;
 }
 
+// The decoder does not always say why (a GIF without a frame fails silently).
 bool Refuse(std::string& reason, const char* why, uint32_t& width, uint32_t& height) {
-    reason = why;
+    reason = why && *why ? why : "not a whole image";
     width = height = 0;
     return false;
 }

@@ -84,7 +84,8 @@ void DestroyMainWindow() {
     SDL_DestroyWindow(window);
     window = nullptr;
     pending.clear();
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    // The whole of SDL, so that its session-bus connection goes too.
+    SDL_Quit();
 }
 
 WindowHandle MainWindow() { return window; }
