@@ -27,11 +27,13 @@ private:
     bool echo;
 };
 
-extern LogFile ErrorLog;      // "_error.txt"
-extern LogFile StatLog;       // "_stat.txt"
-extern LogFile NetLog;        // "_netlog.txt"
-extern LogFile MeshStatsLog;  // "_meshStats.txt"
-extern LogFile ShaderLog;     // "_shaders.txt"
+// The program's logs. They are never destroyed, so the statics destroyed
+// last (the memory manager's leak report) still write to them.
+extern LogFile& ErrorLog;      // "_error.txt"
+extern LogFile& StatLog;       // "_stat.txt"
+extern LogFile& NetLog;        // "_netlog.txt"
+extern LogFile& MeshStatsLog;  // "_meshStats.txt"
+extern LogFile& ShaderLog;     // "_shaders.txt"
 
 // The calling thread's stack, one line per frame, innermost (this function) first.
 std::string CallStackText();
