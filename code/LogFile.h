@@ -16,6 +16,8 @@ public:
     LogFile& operator<<(unsigned value);  // written as the signed value of the same 32 bits
     LogFile& operator<<(unsigned long value);
     LogFile& operator<<(double value);
+    // A character would be written as its number; write a text ("\n").
+    LogFile& operator<<(char) = delete;
 
     const char* FileName() const { return name; }
     // Empties the file again (tests look at one report at a time).
