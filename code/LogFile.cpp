@@ -58,11 +58,16 @@ LogFile& LogFile::operator<<(double value) {
 }
 
 // The program's logs, in the order the program builds its statics.
-LogFile ErrorLog STATIC_ORDER(STATIC_ERRORLOG)("_error.txt", true);
-LogFile StatLog STATIC_ORDER(STATIC_STATLOG)("_stat.txt", true);
-LogFile NetLog STATIC_ORDER(STATIC_NETLOG)("_netlog.txt", true);
-LogFile MeshStatsLog STATIC_ORDER(STATIC_GRAPHICS)("_meshStats.txt", true);
-LogFile ShaderLog STATIC_ORDER(STATIC_GRAPHICS)("_shaders.txt", true);
+static Immortal<LogFile> errorLog STATIC_ORDER(STATIC_ERRORLOG)("_error.txt", true);
+static Immortal<LogFile> statLog STATIC_ORDER(STATIC_STATLOG)("_stat.txt", true);
+static Immortal<LogFile> netLog STATIC_ORDER(STATIC_NETLOG)("_netlog.txt", true);
+static Immortal<LogFile> meshStatsLog STATIC_ORDER(STATIC_GRAPHICS)("_meshStats.txt", true);
+static Immortal<LogFile> shaderLog STATIC_ORDER(STATIC_GRAPHICS)("_shaders.txt", true);
+constinit LogFile& ErrorLog = *errorLog;
+constinit LogFile& StatLog = *statLog;
+constinit LogFile& NetLog = *netLog;
+constinit LogFile& MeshStatsLog = *meshStatsLog;
+constinit LogFile& ShaderLog = *shaderLog;
 
 // --- call stacks -----------------------------------------------------------
 

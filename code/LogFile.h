@@ -16,6 +16,8 @@ public:
     LogFile& operator<<(unsigned value);  // written as the signed value of the same 32 bits
     LogFile& operator<<(unsigned long value);
     LogFile& operator<<(double value);
+    // A character would be written as its number; write a text ("\n").
+    LogFile& operator<<(char) = delete;
 
     const char* FileName() const { return name; }
     // Empties the file again (tests look at one report at a time).
@@ -27,11 +29,13 @@ private:
     bool echo;
 };
 
-extern LogFile ErrorLog;      // "_error.txt"
-extern LogFile StatLog;       // "_stat.txt"
-extern LogFile NetLog;        // "_netlog.txt"
-extern LogFile MeshStatsLog;  // "_meshStats.txt"
-extern LogFile ShaderLog;     // "_shaders.txt"
+// The program's logs. They are never destroyed, so the statics destroyed
+// last (the memory manager's leak report) still write to them.
+extern LogFile& ErrorLog;      // "_error.txt"
+extern LogFile& StatLog;       // "_stat.txt"
+extern LogFile& NetLog;        // "_netlog.txt"
+extern LogFile& MeshStatsLog;  // "_meshStats.txt"
+extern LogFile& ShaderLog;     // "_shaders.txt"
 
 // The calling thread's stack, one line per frame, innermost (this function) first.
 std::string CallStackText();

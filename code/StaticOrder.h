@@ -25,10 +25,13 @@
 template <class T>
 class Immortal {
 public:
-    Immortal() { new (&value) T(); }
+    template <class... Args>
+    explicit Immortal(Args&&... args) {
+        new (&value) T(static_cast<Args&&>(args)...);
+    }
     ~Immortal() {}
-    T& operator*() { return value; }
-    T* operator->() { return &value; }
+    constexpr T& operator*() { return value; }
+    constexpr T* operator->() { return &value; }
 
 private:
     union {

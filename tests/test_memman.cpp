@@ -39,7 +39,7 @@ struct Derived : Other, Base {
 
 // Blocks a child leaks on purpose stay referenced, so a leak checker run
 // on the child sees them as reachable.
-void* kept[4];
+void* volatile kept[4];
 
 std::string ErrorText() { return TestUtil::ReadFile("_error.txt"); }
 

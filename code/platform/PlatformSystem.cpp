@@ -63,11 +63,20 @@ void SleepMilliseconds(unsigned ms) { std::this_thread::sleep_for(std::chrono::m
 
 // --- call stacks -----------------------------------------------------------
 
-int CaptureStack(void** frames, int maxFrames, int skip) {
-    void* buffer[128];
-    int want = std::min(maxFrames + skip + 1, 128);
+__attribute__((noinline)) int CaptureStack(void** frames, int maxFrames, int skip) {
+    void* buffer[160];
+    int want = std::min(maxFrames + skip + 8, 160);
     int got = backtrace(buffer, want);
-    int first = std::min(got, skip + 1);
+    // The caller's frame is the one holding our return address; a sanitizer's
+    // own backtrace may put frames of its own before it.
+    void* caller = __builtin_return_address(0);
+    int first = std::min(got, 1);
+    for (int i = 0; i < got; ++i)
+        if (buffer[i] == caller) {
+            first = i;
+            break;
+        }
+    first = std::min(got, first + skip);
     int n = std::min(got - first, maxFrames);
     std::copy(buffer + first, buffer + first + n, frames);
     return n;
