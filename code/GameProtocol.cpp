@@ -348,6 +348,11 @@ void HandleBufferedLines() {
 
 }  // namespace
 
+void TakeServerBytes(const char* bytes, size_t size) {
+    state.buffer.append(bytes, size);
+    HandleBufferedLines();
+}
+
 void SetServerConnection(NET::Client* connection) { state.connection = connection; }
 
 void ResetGameProtocol(LoginPhase phase) {
@@ -369,10 +374,8 @@ bool SendServerLine(std::string_view line) {
 
 void PumpServerInput() {
     if (!state.connection || state.connection->ReceivedByteCount() == 0) return;
-    if (state.connection->IsConnected() && state.connection->ReceiveData(state.block)) {
-        state.buffer.append(state.block.data(), state.block.size());
-        HandleBufferedLines();
-    }
+    if (state.connection->IsConnected() && state.connection->ReceiveData(state.block))
+        TakeServerBytes(state.block.data(), state.block.size());
     state.greeting = false;
 }
 
