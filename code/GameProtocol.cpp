@@ -119,9 +119,12 @@ GridCell CellAt(std::string_view line, size_t at) {
     return ServerToGrid(DecodeBase95(line.substr(at, 2)), DecodeBase95(line.substr(at + 2, 2)), TheWorldMap.H);
 }
 
-// Files the server names are opened only inside the game's folder.
+// Files the server names are opened only inside the game's folder. A NUL
+// byte is refused too: the file system would stop reading the name there.
 bool IsInsideGameFolder(std::string_view name) {
-    if (name.empty() || name[0] == '\\' || name[0] == '/' || Contains(name, ":")) return false;
+    if (name.empty() || name[0] == '\\' || name[0] == '/' || Contains(name, ":") ||
+        Contains(name, std::string_view("\0", 1)))
+        return false;
     size_t start = 0;
     while (start <= name.size()) {
         size_t end = name.find_first_of("\\/", start);
