@@ -14,7 +14,7 @@
 
 namespace {
 
-const int StackDepth = 32;
+const int StackDepth = 64;
 
 struct AllocationRecord {
     uint32_t kind;
@@ -131,6 +131,7 @@ void CheckTypeName(const char* declaration, const char* typeName) {
 }
 
 void* AllocateBlock(size_t size) {
+    if (size > SIZE_MAX - 2 * GuardSize) return nullptr;
     unsigned char* block = static_cast<unsigned char*>(std::malloc(size + 2 * GuardSize));
     return block ? block + GuardSize : nullptr;
 }
@@ -138,9 +139,10 @@ void* AllocateBlock(size_t size) {
 void TrackAllocation(uint32_t kind, void* address, size_t size, const char* typeName,
                      const char* file, int line, uint32_t count) {
     if (!address) {
-        ErrorLog << "Out of memory trying to alloc?  A call to now must have failed...\n"
-                 << "  -call stack:\n"
-                 << CallStackText() << "\n";
+        if (memMan.enabled)
+            ErrorLog << "Out of memory trying to alloc?  A call to now must have failed...\n"
+                     << "  -call stack:\n"
+                     << CallStackText() << "\n";
         return;
     }
     unsigned char* payload = static_cast<unsigned char*>(address);
@@ -155,26 +157,25 @@ void TrackAllocation(uint32_t kind, void* address, size_t size, const char* type
     record.file = file;
     record.line = line;
     record.count = count;
-    // Skips this function and the new2 template: the stack starts at the caller.
-    record.frameCount = Platform::CaptureStack(record.frames, StackDepth, 2);
+    // Captured as addresses, the text is made only for a report. The stack
+    // starts at this function, as a dropped-first-line stack text would.
+    record.frameCount = Platform::CaptureStackQuick(record.frames, StackDepth, 0);
     std::lock_guard<std::mutex> guard(memMan.lock);
     if (!memMan.enabled) return;
     record.order = memMan.nextOrder++;
     memMan.records[address] = record;
 }
 
-static std::string DeleterStack() { return DropFirstLine(DropFirstLine(CallStackText())); }
-
 uint32_t CheckDelete(uint32_t kind, void* address, const char* file, int line, uint32_t& count) {
     count = 1;
     std::lock_guard<std::mutex> guard(memMan.lock);
-    if (!memMan.enabled) return address ? kind : KindNone;
+    if (!memMan.enabled) return KindNone;
     if (!address) {
         memMan.criticalErrors = true;
         ErrorLog << "Error: delete being used on a null pointer.\n"
                  << "  -delete call made in " << file << " line " << line << ".\n"
                  << "  -call stack:\n"
-                 << DeleterStack() << "\n";
+                 << DropFirstLine(CallStackText()) << "\n";
         return KindNone;
     }
     auto found = memMan.records.find(address);
@@ -183,7 +184,7 @@ uint32_t CheckDelete(uint32_t kind, void* address, const char* file, int line, u
         ErrorLog << "Error: delete used on memory that doesn't exist.\n"
                  << "  -delete call made in " << file << " line " << line << "\n"
                  << "  -call stack:\n"
-                 << DeleterStack() << "\n"
+                 << DropFirstLine(CallStackText()) << "\n"
                  << "\n";
         return KindNone;
     }
@@ -197,7 +198,7 @@ uint32_t CheckDelete(uint32_t kind, void* address, const char* file, int line, u
                  << "  -call made on memory that was allocated in " << record.file << " line "
                  << record.line << ".\n"
                  << "  -call stack:\n"
-                 << DeleterStack() << "\n";
+                 << DropFirstLine(CallStackText()) << "\n";
     }
     if (memMan.CheckGuards(record)) {
         memMan.criticalErrors = true;
@@ -214,7 +215,8 @@ uint32_t CheckDelete(uint32_t kind, void* address, const char* file, int line, u
 }
 
 void FreeBlock(void* address, uint32_t kindFound) {
-    // A pointer the manager does not know is not freed: it may not be ours.
+    // A pointer the manager does not know is not freed: it may not be ours,
+    // or it was freed already.
     if (!address || kindFound == KindNone) return;
     std::free(static_cast<unsigned char*>(address) - GuardSize);
 }

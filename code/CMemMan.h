@@ -43,7 +43,8 @@ T* New(const char* typeName, const char* declaration, const char* file, int line
 template <class T>
 T* NewArray(const char* typeName, size_t count, const char* file, int line) {
     CheckTypeName(typeName, typeName);
-    void* memory = AllocateBlock(sizeof(T) * count);
+    // A count whose size does not fit is refused like a failed allocation.
+    void* memory = count <= SIZE_MAX / sizeof(T) ? AllocateBlock(sizeof(T) * count) : nullptr;
     T* first = nullptr;
     if (memory) {
         first = static_cast<T*>(memory);

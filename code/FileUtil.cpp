@@ -62,26 +62,36 @@ uint32_t BitCount(uint32_t value) { return static_cast<uint32_t>(__builtin_popco
 
 int HighestBit(uint32_t value) { return value ? 31 - __builtin_clz(value) : -1; }
 
+// One block of a text-mode read: "\r\n" becomes "\n", as the text streams of
+// the game's home system deliver it.
+static size_t ReadTextBlock(FILE* f, char* block, size_t size) {
+    size_t n = 0;
+    while (n < size) {
+        int c = std::fgetc(f);
+        if (c == EOF) break;
+        if (c == '\r') {
+            int next = std::fgetc(f);
+            if (next == '\n')
+                c = '\n';
+            else if (next != EOF)
+                std::ungetc(next, f);
+        }
+        block[n++] = static_cast<char>(c);
+    }
+    return n;
+}
+
 std::string ReadWholeFile(const std::string& path, bool binary) {
     FILE* f = OpenFile(path, "rb");
     if (!f) return "";
     std::string text;
     char block[2048];
     size_t got;
-    while ((got = std::fread(block, 1, sizeof block, f)) > 0) {
+    while ((got = binary ? std::fread(block, 1, sizeof block, f) : ReadTextBlock(f, block, sizeof block)) > 0) {
         // Each block counts up to its first NUL: this reader is meant for text.
         text.append(block, strnlen(block, got));
     }
     std::fclose(f);
-    if (!binary) {
-        // Text mode: "\r\n" line ends become "\n", as the text streams of the
-        // game's home system read them.
-        std::string out;
-        out.reserve(text.size());
-        for (size_t i = 0; i < text.size(); ++i)
-            if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
-        text.swap(out);
-    }
     return text;
 }
 

@@ -350,10 +350,12 @@ void HandleBufferedLines() {
 
 void SetServerConnection(NET::Client* connection) { state.connection = connection; }
 
-void ResetGameProtocol() {
+void ResetGameProtocol(LoginPhase phase) {
     NET::Client* connection = state.connection;
     state = ProtocolState();
     state.connection = connection;
+    state.greeting = phase == LoginPhase::Greeting;
+    state.loggedIn = phase == LoginPhase::LoggedIn;
 }
 
 bool SendServerLine(std::string_view line) {

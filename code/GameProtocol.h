@@ -32,8 +32,9 @@ enum class LoginPhase { Greeting, AwaitingLogin, LoggedIn };
 // back (null) before destroying it; nothing is sent or read without one.
 void SetServerConnection(NET::Client* connection);
 LoginPhase CurrentLoginPhase();
-// Back to the greeting with an empty receive buffer, as at program start.
-void ResetGameProtocol();
+// Empties the receive buffer and puts the login where a session starts
+// (the greeting) or, for tests that begin mid-session, at a later phase.
+void ResetGameProtocol(LoginPhase phase = LoginPhase::Greeting);
 
 // Sends line + "\n" in one send; false when not connected or the send failed.
 bool SendServerLine(std::string_view line);

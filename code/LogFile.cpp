@@ -106,9 +106,9 @@ std::string CallStackText(void* const* frames, int count) {
     return text;
 }
 
-std::string CallStackText() {
+// Not inlined: its own frame is the first line, as callers expect to drop it.
+__attribute__((noinline)) std::string CallStackText() {
     void* frames[MaxStackLines];
-    // The first line is this function itself.
     int count = Platform::CaptureStack(frames, MaxStackLines, 0);
     return CallStackText(frames, count);
 }
@@ -121,15 +121,18 @@ std::string DropFirstLine(const std::string& text) {
 
 std::string SystemErrorText() { return Platform::LastErrorText(); }
 
-static std::string CallerStack() {
-    // Drops CallStackText, this function and the report function.
-    return DropFirstLine(DropFirstLine(DropFirstLine(CallStackText())));
+// The stack from the function that called the report function.
+__attribute__((noinline)) static std::string ReporterStack() {
+    void* frames[MaxStackLines];
+    // Skips this function and the report function.
+    int count = Platform::CaptureStack(frames, MaxStackLines, 2);
+    return CallStackText(frames, count);
 }
 
-void ReportMisuse(const std::string& message) {
-    ErrorLog << message << "  -attempt made from:\n" << CallerStack() << "\n";
+__attribute__((noinline)) void ReportMisuse(const std::string& message) {
+    ErrorLog << message << "  -attempt made from:\n" << ReporterStack() << "\n";
 }
 
-void ReportWithStack(const std::string& message) {
-    ErrorLog << message << "  -call stack:\n" << CallerStack() << "\n";
+__attribute__((noinline)) void ReportWithStack(const std::string& message) {
+    ErrorLog << message << "  -call stack:\n" << ReporterStack() << "\n";
 }

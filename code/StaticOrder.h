@@ -16,3 +16,22 @@
 #define STATIC_GAME 111
 
 #define STATIC_ORDER(n) __attribute__((init_priority(n)))
+
+#include <new>
+
+// A program-wide object that is built on first use and never destroyed, for
+// state that the last statics (the leak report, handles destroyed at exit)
+// still use after the ordinary statics are gone.
+template <class T>
+class Immortal {
+public:
+    Immortal() { new (&value) T(); }
+    ~Immortal() {}
+    T& operator*() { return value; }
+    T* operator->() { return &value; }
+
+private:
+    union {
+        T value;
+    };
+};

@@ -115,6 +115,15 @@ TEST_F(NetClientLogs, RefusedConnectionIsReported) {
     EXPECT_EQ(ReadFile("_netlog.txt"), "\nFailed to connect to host \"127.0.0.1\" port " + p + "\n\n");
 }
 
+TEST_F(NetClientLogs, PortOutOfRangeIsAFailedConnection) {
+    NET::Client client;
+    EXPECT_FALSE(client.Connect("127.0.0.1", 65536 + 80));
+    EXPECT_FALSE(client.Connect("127.0.0.1", -1));
+    EXPECT_FALSE(client.IsConnected());
+    EXPECT_EQ(ReadFile("_error.txt"), "Failed to connect to host \"127.0.0.1\" port 65616\n"
+                                      "Failed to connect to host \"127.0.0.1\" port -1\n");
+}
+
 TEST_F(NetClientLogs, UnconnectedClientReportsMisuse) {
     NET::Client client;
     std::vector<char> out;

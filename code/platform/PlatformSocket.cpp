@@ -63,6 +63,11 @@ bool LookUpHost(const std::string& host, uint8_t address[4]) {
 }
 
 bool ConnectSocket(SocketHandle socket, const uint8_t address[4], int port) {
+    // A port that does not fit would quietly become some other port.
+    if (port < 0 || port > 65535) {
+        lastError = EINVAL;
+        return false;
+    }
     sockaddr_in a = MakeAddress(address, port);
     int result;
     do {

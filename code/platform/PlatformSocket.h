@@ -28,6 +28,7 @@ void StopSockets();
 SocketHandle CreateSocket();
 // The first IPv4 address of a host name, as four bytes in network order.
 bool LookUpHost(const std::string& host, uint8_t address[4]);
+// Fails for a port outside 0-65535.
 bool ConnectSocket(SocketHandle socket, const uint8_t address[4], int port);
 
 // Bytes sent, 0 or -1 on failure; never raises a signal for a closed peer.

@@ -1,9 +1,12 @@
 #include "platform/PlatformSystem.h"
 
+#include "StaticOrder.h"
+
 #include <SDL.h>
 #include <cxxabi.h>
 #include <elfutils/libdwfl.h>
 #include <execinfo.h>
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
@@ -68,6 +71,47 @@ int CaptureStack(void** frames, int maxFrames, int skip) {
     int n = std::min(got - first, maxFrames);
     std::copy(buffer + first, buffer + first + n, frames);
     return n;
+}
+
+namespace {
+struct StackBounds {
+    uintptr_t low = 0, high = 0;
+};
+
+const StackBounds& ThreadStack() {
+    thread_local StackBounds bounds;
+    if (bounds.high) return bounds;
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+        void* address = nullptr;
+        size_t size = 0;
+        if (pthread_attr_getstack(&attr, &address, &size) == 0) {
+            bounds.low = reinterpret_cast<uintptr_t>(address);
+            bounds.high = bounds.low + size;
+        }
+        pthread_attr_destroy(&attr);
+    }
+    if (!bounds.high) bounds.high = 1;  // unknown: nothing is captured
+    return bounds;
+}
+}  // namespace
+
+// Each frame holds the caller's frame pointer and then the return address.
+// A frame of code built without frame pointers ends the walk as soon as the
+// chain leaves the stack or stops rising.
+__attribute__((noinline, no_sanitize_address)) int CaptureStackQuick(void** frames, int maxFrames, int skip) {
+    const StackBounds& stack = ThreadStack();
+    uintptr_t fp = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    int count = 0;
+    for (int index = 0; count < maxFrames; ++index) {
+        if (fp < stack.low || fp > stack.high - 2 * sizeof(uintptr_t) || fp % sizeof(uintptr_t)) break;
+        const uintptr_t* frame = reinterpret_cast<const uintptr_t*>(fp);
+        if (!frame[1]) break;
+        if (index >= skip) frames[count++] = reinterpret_cast<void*>(frame[1]);
+        if (frame[0] <= fp) break;
+        fp = frame[0];
+    }
+    return count;
 }
 
 // Symbols stay loaded until the process ends: the memory manager's leak
@@ -177,7 +221,10 @@ std::string ResolvePath(const std::string& path) {
     std::error_code ec;
     if (slashed.empty() || fs::exists(fs::symlink_status(slashed, ec))) return slashed;
 
+    // The longest existing prefix is matched ignoring case; the rest, which
+    // does not exist yet, keeps the case it was written in.
     fs::path current = slashed[0] == '/' ? fs::path("/") : fs::path();
+    bool found = true;
     size_t start = 0;
     while (start <= slashed.size()) {
         size_t end = slashed.find('/', start);
@@ -186,8 +233,12 @@ std::string ResolvePath(const std::string& path) {
         start = end + 1;
         if (part.empty() || part == ".") continue;
         fs::path next;
-        if (part == ".." || !FindEntry(current, part, next)) return slashed;
-        current = next;
+        if (found && part != ".." && FindEntry(current, part, next)) {
+            current = next;
+        } else {
+            found = false;
+            current /= part;
+        }
     }
     return current.string();
 }
@@ -230,17 +281,23 @@ void ListFiles(const std::string& folder, const std::string& suffix,
 // --- message boxes ---------------------------------------------------------
 
 static std::mutex hookMutex;
-static MessageBoxHook messageBoxHook;
+
+// Never destroyed: the memory manager's exit report, after every other
+// static is gone, still shows its boxes through the hook.
+static MessageBoxHook& Hook() {
+    static Immortal<MessageBoxHook> hook;
+    return *hook;
+}
 
 void SetMessageBoxHook(MessageBoxHook hook) {
     std::lock_guard<std::mutex> lock(hookMutex);
-    messageBoxHook = std::move(hook);
+    Hook() = std::move(hook);
 }
 
 bool MessageBox(const std::string& text, const std::string& caption, bool yesNo) {
     {
         std::lock_guard<std::mutex> lock(hookMutex);
-        if (messageBoxHook) return messageBoxHook(text, caption, yesNo);
+        if (Hook()) return Hook()(text, caption, yesNo);
     }
     const char* display = getenv("DISPLAY");
     if (display && *display) {

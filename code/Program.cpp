@@ -1,0 +1,4 @@
+// The halcyon program.
+#include "MainGame.h"
+
+int main() { return GameMain(); }

@@ -1,0 +1,261 @@
+// The graphics device on a real window and context (run under Xvfb).
+#include <gtest/gtest.h>
+
+#include "GLDevice.h"
+#include "LogFile.h"
+#include "TestUtil.h"
+#include "platform/PlatformWindow.h"
+
+#include <vector>
+
+namespace {
+
+const char* const extensionOrder[] = {
+    "GL_ARB_vertex_buffer_object", "GL_ARB_pixel_buffer_object", "GL_EXT_pixel_buffer_object",
+    "GL_ARB_multitexture",         "GL_ARB_shading_language_100", "GL_ARB_shader_objects",
+    "GL_ARB_texture_cube_map",     "WGL_EXT_swap_control",        "GL_EXT_texture3D",
+    "ATI_separate_stencil",        "GL_EXT_stencil_two_side",     "GL_ARB_texture_mirrored_repeat"};
+
+// Positions of the twelve names in a status text, each on a line of its own.
+std::vector<size_t> ExtensionLinePositions(const std::string& stat) {
+    std::vector<size_t> positions;
+    for (const char* name : extensionOrder) {
+        size_t supported = stat.find(std::string("\n") + name + " supported.\n");
+        size_t missing = stat.find(std::string("\n* ") + name + " NOT supported.\n");
+        positions.push_back(supported != std::string::npos ? supported : missing);
+    }
+    return positions;
+}
+
+class Device : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TestUtil::ClearLog("_error.txt");
+        TestUtil::ClearLog("_stat.txt");
+        ASSERT_TRUE(Platform::CreateMainWindow("device test", 800, 600)) << Platform::WindowErrorText();
+    }
+    void TearDown() override {
+        G::Shutdown();
+        Platform::DestroyMainWindow();
+    }
+};
+
+int shutdownRuns = 0;
+void CountShutdown() { ++shutdownRuns; }
+std::vector<int> deviceEvents;
+void OnLost() { deviceEvents.push_back(1); }
+void OnRestore() { deviceEvents.push_back(2); }
+
+}  // namespace
+
+TEST_F(Device, NullSetupFailsSilently) {
+    EXPECT_FALSE(G::Init(Platform::MainWindow(), nullptr));
+    EXPECT_FALSE(G::IsInited());
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
+    EXPECT_EQ(TestUtil::ReadFile("_stat.txt"), "");
+}
+
+TEST_F(Device, InitLogsDriverAndTwelveExtensionsInOrder) {
+    G::Setup setup;
+    ASSERT_TRUE(G::Init(Platform::MainWindow(), &setup)) << TestUtil::ReadFile("_error.txt");
+    EXPECT_TRUE(G::IsInited());
+    std::string stat = TestUtil::ReadFile("_stat.txt");
+    size_t info = stat.find("OpenGL info:\n  vender: ");
+    ASSERT_NE(info, std::string::npos) << stat;
+    EXPECT_NE(stat.find("\n  renderer: ", info), std::string::npos);
+    EXPECT_NE(stat.find("\n  version: ", info), std::string::npos);
+    size_t check = stat.find("\n\nChecking OpenGL Extensions:\n");
+    ASSERT_NE(check, std::string::npos) << stat;
+    std::vector<size_t> positions = ExtensionLinePositions(stat);
+    size_t previous = check;
+    for (size_t i = 0; i < positions.size(); ++i) {
+        ASSERT_NE(positions[i], std::string::npos) << extensionOrder[i] << "\n" << stat;
+        EXPECT_GT(positions[i], previous) << extensionOrder[i];
+        previous = positions[i];
+    }
+    EXPECT_EQ(TestUtil::CountOf(stat, "supported.\n"), 12);
+    // llvmpipe offers the vital and the shader extensions: their entry points are loaded.
+    EXPECT_NE(G::Extensions.glBindBufferARB, nullptr);
+    EXPECT_NE(G::Extensions.glGetBufferPointervARB, nullptr);
+    EXPECT_NE(G::Extensions.glClientActiveTextureARB, nullptr);
+    EXPECT_TRUE(G::Extensions.shadersAvailable);
+    EXPECT_NE(G::Extensions.glUniform1fvARB, nullptr);
+    EXPECT_TRUE(G::Extensions.textures3DAvailable);
+    EXPECT_NE(G::Extensions.glTexImage3DEXT, nullptr);
+    EXPECT_TRUE(glIsEnabled(GL_BLEND));
+}
+
+TEST_F(Device, LoadedBufferEntryPointsWork) {
+    G::Setup setup;
+    ASSERT_TRUE(G::Init(Platform::MainWindow(), &setup));
+    GLuint name = 0;
+    G::Extensions.glGenBuffersARB(1, &name);
+    ASSERT_NE(name, 0u);
+    G::Extensions.glBindBufferARB(GL_ARRAY_BUFFER_ARB, name);
+    const float data[3] = {1, 2, 3};
+    G::Extensions.glBufferDataARB(GL_ARRAY_BUFFER_ARB, sizeof data, data, GL_STATIC_DRAW_ARB);
+    float back[3] = {};
+    G::Extensions.glGetBufferSubDataARB(GL_ARRAY_BUFFER_ARB, 0, sizeof back, back);
+    EXPECT_EQ(back[2], 3.0f);
+    G::Extensions.glDeleteBuffersARB(1, &name);
+    EXPECT_FALSE(G::ReportGLErrors("buffer round trip:\n", false));
+}
+
+TEST_F(Device, ClearAndSwapShowsThePixels) {
+    G::Setup setup;
+    ASSERT_TRUE(G::Init(Platform::MainWindow(), &setup));
+    glClearColor(1, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    unsigned char pixel[4] = {};
+    glReadPixels(400, 300, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    EXPECT_EQ(pixel[0], 255);
+    EXPECT_EQ(pixel[1], 0);
+    G::SwapBackbuffer();
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
+}
+
+TEST_F(Device, StencilRequestIsHonouredOrWarned) {
+    G::Setup setup;
+    setup.stencil = true;
+    ASSERT_TRUE(G::Init(Platform::MainWindow(), &setup));
+    GLint stencilBits = 0;
+    glGetIntegerv(GL_STENCIL_BITS, &stencilBits);
+    EXPECT_EQ(G::HasStencil(), stencilBits > 0);
+    bool warned = TestUtil::ReadFile("_error.txt").find("Stencil buffer requested but not being made") != std::string::npos;
+    EXPECT_EQ(warned, stencilBits == 0);
+}
+
+TEST_F(Device, ShutdownRunsCallbacksEveryTimeAndIsHarmlessTwice) {
+    shutdownRuns = 0;
+    G::RegisterShutdownCallback(&CountShutdown);
+    G::Setup setup;
+    ASSERT_TRUE(G::Init(Platform::MainWindow(), &setup));
+    G::Shutdown();
+    EXPECT_FALSE(G::IsInited());
+    EXPECT_EQ(shutdownRuns, 1);
+    G::Shutdown();
+    EXPECT_EQ(shutdownRuns, 2);
+    // A second start after a shut-down works.
+    ASSERT_TRUE(G::Init(Platform::MainWindow(), &setup));
+    EXPECT_TRUE(G::IsInited());
+}
+
+TEST_F(Device, ShutdownCheckTakesDownAForgottenFoundation) {
+    G::Setup setup;
+    ASSERT_TRUE(G::Init(Platform::MainWindow(), &setup));
+    TestUtil::ClearLog("_error.txt");
+    G::ShutdownCheck();
+    EXPECT_FALSE(G::IsInited());
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"),
+              "Warning: Graphics foundation never shut down\n -Attempting automatic shutdown... OK\n");
+    G::ShutdownCheck();  // nothing left to do: no second report
+    EXPECT_EQ(TestUtil::CountOf(TestUtil::ReadFile("_error.txt"), "never shut down"), 1);
+}
+
+TEST_F(Device, RealGLErrorIsReportedOnceAndCleared) {
+    G::Setup setup;
+    ASSERT_TRUE(G::Init(Platform::MainWindow(), &setup));
+    TestUtil::ClearLog("_error.txt");
+    glEnable(0x7FFF);  // not a capability
+    EXPECT_TRUE(G::ReportGLErrors("Probe:\n", false));
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "Probe:\nAn invalid enum was specifed.\n\n");
+    EXPECT_FALSE(G::ReportGLErrors("Probe:\n", false));
+    glEnable(0x7FFF);
+    G::ClearGLErrors();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST(DeviceErrors, TwoPendingErrorsUnderOneHeader) {
+    TestUtil::ClearLog("_error.txt");
+    std::vector<GLenum> codes = {GL_INVALID_VALUE, GL_OUT_OF_MEMORY};
+    size_t next = 0;
+    auto source = [&] { return next < codes.size() ? codes[next++] : GLenum(GL_NO_ERROR); };
+    EXPECT_TRUE(G::ReportErrorSequence("Lock VB:\n", true, source));
+    std::string log = TestUtil::ReadFile("_error.txt");
+    EXPECT_EQ(log.rfind("Lock VB:\nA numeric argument had an invalid value.\nOut of memory.  This is bad.\n"
+                        "  -call stack:\n",
+                        0),
+              0u)
+        << log;
+    EXPECT_EQ(TestUtil::CountOf(log, "Lock VB:"), 1);
+    EXPECT_EQ(log.back(), '\n');
+    EXPECT_EQ(log.substr(log.size() - 2), "\n\n");
+}
+
+TEST(DeviceErrors, EveryCodeHasItsText) {
+    EXPECT_STREQ(G::GLErrorText(GL_INVALID_OPERATION), "Operation not allowed in the current state.\n");
+    EXPECT_STREQ(G::GLErrorText(GL_STACK_OVERFLOW), "An operation would have caused a stack overflow.\n");
+    EXPECT_STREQ(G::GLErrorText(GL_STACK_UNDERFLOW), "An operation would have caused a stack underflow.\n");
+    EXPECT_STREQ(G::GLErrorText(0x9999), "...unknown error...\n");
+}
+
+TEST(DeviceExtensions, MissingVitalAndShaderExtensions) {
+    TestUtil::ClearLog("_error.txt");
+    TestUtil::ClearLog("_stat.txt");
+    EXPECT_FALSE(G::CheckExtensionString("GL_ARB_multitexture\tGL_ARB_shader_objects\nGL_EXT_stencil_two_side"));
+    std::string stat = TestUtil::ReadFile("_stat.txt");
+    EXPECT_EQ(stat.rfind("Checking OpenGL Extensions:\n* GL_ARB_vertex_buffer_object NOT supported.\n", 0), 0u) << stat;
+    EXPECT_NE(stat.find("\nGL_ARB_multitexture supported.\n"), std::string::npos);
+    EXPECT_NE(stat.find("\nGL_ARB_shader_objects supported.\n"), std::string::npos);
+    EXPECT_NE(stat.find("Pathetic video card detected... some texture edges may not blend correctly ...\n\n"),
+              std::string::npos);
+    std::vector<size_t> positions = ExtensionLinePositions("\n" + stat);
+    for (size_t i = 1; i < positions.size(); ++i) EXPECT_GT(positions[i], positions[i - 1]) << extensionOrder[i];
+    // Shader objects without the shading language: no shaders, said once.
+    EXPECT_FALSE(G::Extensions.shadersAvailable);
+    EXPECT_EQ(G::Extensions.glCreateShaderObjectARB, nullptr);
+    EXPECT_EQ(G::Extensions.glBindBufferARB, nullptr);
+    EXPECT_TRUE(G::Extensions.twoSidedStencilAvailable);
+    EXPECT_FALSE(G::Extensions.textures3DAvailable);
+    EXPECT_EQ(TestUtil::CountOf(TestUtil::ReadFile("_error.txt"),
+                                "Your video card doesn't support OpenGL shaders... things may not work at all.\n"),
+              1);
+}
+
+TEST(DeviceExtensions, NamesMatchWholeTokensIgnoringCase) {
+    TestUtil::ClearLog("_stat.txt");
+    G::CheckExtensionString("GL_ARB_Vertex_Buffer_Object GL_ARB_multitexture_extra ati_separate_stencil");
+    std::string stat = TestUtil::ReadFile("_stat.txt");
+    EXPECT_NE(stat.find("\nGL_ARB_vertex_buffer_object supported.\n"), std::string::npos) << stat;
+    EXPECT_NE(stat.find("\n* GL_ARB_multitexture NOT supported.\n"), std::string::npos);
+    EXPECT_TRUE(G::Extensions.twoSidedStencilAvailable);
+}
+
+TEST(DeviceFormat, WarningsOnTheChosenFormatInOrder) {
+    TestUtil::ClearLog("_error.txt");
+    G::Setup setup;
+    setup.fullscreen = true;
+    setup.stencil = true;
+    G::CheckChosenFormat(setup, G::PixelFormatBits{16, 0, 0});
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"),
+              "Warning: No depth buffer in selected pixel format.\n"
+              "Warning: Stencil buffer requested but not being made.\n"
+              "Warning: 32 bpp format requested but not chosen.\n");
+    EXPECT_FALSE(setup.stencil);
+    TestUtil::ClearLog("_error.txt");
+    setup.colour32 = false;
+    G::CheckChosenFormat(setup, G::PixelFormatBits{16, 24, 8});
+    G::CheckChosenFormat(setup, G::PixelFormatBits{32, 24, 8});
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "Warning: 16 bpp format requested but not chosen.\n");
+}
+
+TEST(DeviceFormat, DesktopDepthWarningOnlyOffSixteenAndThirtyTwo) {
+    TestUtil::ClearLog("_error.txt");
+    G::CheckDesktopDepth(32);
+    G::CheckDesktopDepth(16);
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
+    G::CheckDesktopDepth(24);
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"),
+              "Warning: Desktop color bit depth should be 16 or 32.  Change to 16bpp or 32bpp if Init fails.\n");
+}
+
+TEST(DeviceCallbacks, LostAndRestoreRunOncePerChange) {
+    deviceEvents.clear();
+    G::RegisterDeviceLostCallback(&OnLost);
+    G::RegisterDeviceRestoreCallback(&OnRestore);
+    G::SetDeviceLost(false);
+    G::SetDeviceLost(true);
+    G::SetDeviceLost(true);
+    G::SetDeviceLost(false);
+    EXPECT_EQ(deviceEvents, (std::vector<int>{1, 2}));
+}

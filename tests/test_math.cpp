@@ -1,0 +1,287 @@
+#include <gtest/gtest.h>
+
+#include "LogFile.h"
+#include "Math3D.h"
+#include "TestUtil.h"
+
+#include <cmath>
+
+namespace {
+
+const float Pi = 3.14159265f;
+
+void ExpectNear(const Vector3& a, const Vector3& b, float tolerance = 1e-4f) {
+    EXPECT_NEAR(a.x, b.x, tolerance);
+    EXPECT_NEAR(a.y, b.y, tolerance);
+    EXPECT_NEAR(a.z, b.z, tolerance);
+}
+
+Matrix FromRows(std::initializer_list<float> values) {
+    Matrix m;
+    int i = 0;
+    for (float v : values) m[i++] = v;
+    return m;
+}
+
+Vector3 Apply(const Matrix& m, const Vector3& p) {
+    Vector4 out;
+    Transform(out, m, Vector4(p.x, p.y, p.z, 1));
+    return Vector3(out.x / out.w, out.y / out.w, out.z / out.w);
+}
+
+class MathTest : public ::testing::Test {
+protected:
+    void SetUp() override { TestUtil::ClearLog("_error.txt"); }
+    std::string Log() { return TestUtil::ReadFile("_error.txt"); }
+};
+
+}  // namespace
+
+TEST_F(MathTest, NormalizeGivesUnitLengthAndReportsZeroVectors) {
+    Vector3 v(3, 0, 4);
+    Normalize(v);
+    ExpectNear(v, Vector3(0.6f, 0, 0.8f));
+    ExpectNear(NormalizedCopy(Vector3(0, -2, 0)), Vector3(0, -1, 0));
+    EXPECT_EQ(Log(), "");
+
+    Vector3 zero;
+    Normalize(zero);
+    EXPECT_TRUE(std::isfinite(zero.x) && std::isfinite(zero.y) && std::isfinite(zero.z));
+    NormalizedCopy(Vector3(1e-6f, 0, 0));
+    std::string log = Log();
+    EXPECT_EQ(log.rfind("Attepmt to divide by 0 while normalizing.\n  -call stack   ", 0), 0u) << log;
+    EXPECT_NE(log.find("Attepmt to divide by 0 while doing normal.\n  -call stack   "), std::string::npos) << log;
+}
+
+TEST_F(MathTest, MultiplyIsRowByColumnAndMayOverwriteAnOperand) {
+    Matrix a = FromRows({1, 2, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
+    Matrix b = FromRows({1, 0, 0, 5, 0, 1, 0, 6, 0, 0, 1, 7, 0, 0, 0, 1});
+    Matrix out;
+    Multiply(out, a, b);
+    // Row 0 of a times column 3 of b: 1*5 + 2*6.
+    EXPECT_FLOAT_EQ(out.At(0, 3), 17);
+    EXPECT_FLOAT_EQ(out.At(1, 3), 6);
+    EXPECT_FLOAT_EQ(out.At(0, 1), 2);
+    Multiply(a, a, b);
+    for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(a[i], out[i]) << i;
+    Multiply(b, Matrix::Identity(), b);
+    EXPECT_FLOAT_EQ(b.At(2, 3), 7);
+}
+
+TEST_F(MathTest, TransformAppliesTheTranslationColumn) {
+    Matrix m = Matrix::Identity();
+    m[3] = 1;
+    m[7] = 2;
+    m[11] = 3;
+    Vector4 out;
+    Transform(out, m, Vector4(1, 1, 1, 1));
+    EXPECT_FLOAT_EQ(out.x, 2);
+    EXPECT_FLOAT_EQ(out.y, 3);
+    EXPECT_FLOAT_EQ(out.z, 4);
+    EXPECT_FLOAT_EQ(out.w, 1);
+    Transform(out, m, Vector4(1, 1, 1, 0));  // a direction does not move
+    EXPECT_FLOAT_EQ(out.x, 1);
+}
+
+TEST_F(MathTest, DeterminantAndInverse) {
+    Matrix m = FromRows({2, 0, 0, 1, 0, 3, 0, 2, 0, 0, 4, 3, 0, 0, 0, 1});
+    EXPECT_FLOAT_EQ(Determinant(m), 24);
+    // A matrix with a swapped row pair has the opposite determinant.
+    Matrix swapped = FromRows({0, 3, 0, 2, 2, 0, 0, 1, 0, 0, 4, 3, 0, 0, 0, 1});
+    EXPECT_FLOAT_EQ(Determinant(swapped), -24);
+
+    Matrix inverse, product;
+    Inverse(inverse, swapped);  // needs a row exchange: the first pivot is 0
+    Multiply(product, swapped, inverse);
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(product[i], Matrix::Identity()[i], 1e-5f) << i;
+    EXPECT_EQ(Log(), "");
+}
+
+TEST_F(MathTest, InverseOfASingularMatrixIsReportedAndZero) {
+    Matrix inverse = Matrix::Identity();
+    Inverse(inverse, Matrix());
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(inverse[i], 0) << i;
+    Matrix flat = FromRows({1, 2, 3, 4, 2, 4, 6, 8, 0, 0, 1, 0, 0, 0, 0, 1});
+    Inverse(inverse, flat);
+    EXPECT_EQ(Log(), "Attempt to take the inverse of a matrix that doesn't have an inverse.\n"
+                     "Attempt to take the inverse of a matrix that doesn't have an inverse.\n");
+}
+
+TEST_F(MathTest, LookAtPutsTheTargetOnThePositiveZAxis) {
+    Matrix view;
+    Vector3 eye(1, 2, 3), target(1, 2, -7);
+    LookAt(view, eye, target, Vector3(0, 1, 0));
+    ExpectNear(Apply(view, eye), Vector3(0, 0, 0));
+    ExpectNear(Apply(view, target), Vector3(0, 0, 10));
+    // s = f x up with f = (0,0,-1), up = (0,1,0) gives (1,0,0); u = f x s = (0,-1,0).
+    ExpectNear(Vector3(view.At(0, 0), view.At(0, 1), view.At(0, 2)), Vector3(1, 0, 0));
+    ExpectNear(Vector3(view.At(1, 0), view.At(1, 1), view.At(1, 2)), Vector3(0, -1, 0));
+    EXPECT_FLOAT_EQ(view.At(0, 3), -1);
+    EXPECT_FLOAT_EQ(view.At(1, 3), 2);
+    EXPECT_FLOAT_EQ(view.At(2, 3), 3);
+    EXPECT_FLOAT_EQ(view.At(3, 3), 1);
+    EXPECT_EQ(Log(), "");
+}
+
+TEST_F(MathTest, LookAtWarnsAboutDegenerateCameras) {
+    Matrix view;
+    LookAt(view, Vector3(1, 1, 1), Vector3(1, 1, 1), Vector3(0, 0, 1));
+    std::string log = Log();
+    EXPECT_EQ(log.rfind("Making an attempt to construct a singularity camera.\n", 0), 0u) << log;
+    EXPECT_NE(log.find("Attepmt to divide by 0 while doing normal.\n"), std::string::npos);
+    EXPECT_EQ(log.find("no orientation"), std::string::npos);
+
+    TestUtil::ClearLog("_error.txt");
+    LookAt(view, Vector3(0, 0, 0), Vector3(0, 0, 5), Vector3(0, 0, 0));
+    log = Log();
+    EXPECT_EQ(log.rfind("Trying to make a camera with no orientation.\n", 0), 0u) << log;
+}
+
+TEST_F(MathTest, PerspectiveElements) {
+    Matrix p;
+    Perspective(p, Pi / 2, 0.75f, 1, 101);
+    EXPECT_NEAR(p.At(0, 0), 0.75f, 1e-6f);
+    EXPECT_NEAR(p.At(1, 1), 1, 1e-6f);
+    EXPECT_FLOAT_EQ(p.At(2, 2), 101.0f / 100);
+    EXPECT_FLOAT_EQ(p.At(2, 3), -101.0f / 100);
+    EXPECT_FLOAT_EQ(p.At(3, 2), 1);
+    EXPECT_EQ(p.At(3, 3), 0);
+    EXPECT_EQ(p.At(0, 2), 0);
+    // The near plane maps to depth 0, the far plane to 1.
+    EXPECT_NEAR(Apply(p, Vector3(0, 0, 1)).z, 0, 1e-6f);
+    EXPECT_NEAR(Apply(p, Vector3(0, 0, 101)).z, 1, 1e-5f);
+}
+
+TEST_F(MathTest, UnprojectThenProjectGivesTheWindowPointBack) {
+    Matrix view, projection;
+    LookAt(view, Vector3(5, -8, 12), Vector3(3, 4, 0), Vector3(0, 0, 1));
+    Perspective(projection, Pi / 4, 600.0f / 800.0f, 1, 1000);
+    Viewport viewport{10, 20, 800, 600};
+    const float points[][3] = {{10, 20, 0}, {410, 320, 0.5f}, {777, 33, 0.9f}, {123, 599, 0.25f}};
+    for (const auto& point : points) {
+        Vector3 world, window;
+        Unproject(world, point[0], point[1], point[2], view, projection, viewport);
+        ASSERT_TRUE(Project(window, world, projection, view, viewport));
+        EXPECT_NEAR(window.x, point[0], 0.05f);
+        EXPECT_NEAR(window.y, point[1], 0.05f);
+        // Unproject takes the depth in -1..1 terms, Project reports 0..1.
+        EXPECT_NEAR(window.z, (point[2] + 1) * 0.5f, 1e-3f);
+    }
+    EXPECT_EQ(Log(), "");
+}
+
+TEST_F(MathTest, ProjectMirrorsXAndRefusesPointsInTheCameraPlane) {
+    Matrix view, projection;
+    LookAt(view, Vector3(0, 0, 0), Vector3(0, 0, 10), Vector3(0, 1, 0));
+    Perspective(projection, Pi / 2, 1, 1, 100);
+    Viewport viewport{0, 0, 200, 100};
+    Vector3 window;
+    ASSERT_TRUE(Project(window, Vector3(0, 0, 10), projection, view, viewport));
+    EXPECT_NEAR(window.x, 100, 1e-3f);
+    EXPECT_NEAR(window.y, 50, 1e-3f);
+    // A point on the camera's side axis s lands left of centre: x is mirrored.
+    Vector3 side(view.At(0, 0), view.At(0, 1), view.At(0, 2));
+    ASSERT_TRUE(Project(window, side * 5 + Vector3(0, 0, 10), projection, view, viewport));
+    EXPECT_LT(window.x, 100);
+    EXPECT_FALSE(Project(window, Vector3(3, 4, 0), projection, view, viewport));
+}
+
+TEST_F(MathTest, RayPlane) {
+    Vector3 hit;
+    Ray ray{Vector3(2, 3, 10), Vector3(0, 0, -2)};
+    ASSERT_TRUE(RayPlane(ray, Vector3(0, 0, 1), hit));
+    ExpectNear(hit, Vector3(2, 3, 0));
+    Ray slanted{Vector3(0, 0, 4), Vector3(1, 1, -1)};
+    ASSERT_TRUE(RayPlane(slanted, Vector3(0, 0, 1), hit));
+    ExpectNear(hit, Vector3(4, 4, 0));
+    Ray parallel{Vector3(0, 0, 4), Vector3(1, 0, 0)};
+    hit = Vector3(9, 9, 9);
+    EXPECT_FALSE(RayPlane(parallel, Vector3(0, 0, 1), hit));
+    ExpectNear(hit, Vector3(9, 9, 9));
+}
+
+TEST_F(MathTest, SmoothCameraConstruction) {
+    SmoothCamera standard;
+    ExpectNear(standard.GetPosition(), Vector3(0, 0, 0));
+    ExpectNear(standard.GetTarget(), Vector3(0, 0, 10));
+    ExpectNear(standard.GetUp(), Vector3(1, 0, 0));
+    SmoothCamera placed(Vector3(1, 2, 3), Vector3(4, 5, 6), Vector3(0, 0, 5));
+    ExpectNear(placed.GetPosition(), Vector3(1, 2, 3));
+    ExpectNear(placed.GetTargetGoal(), Vector3(4, 5, 6));
+    ExpectNear(placed.GetUp(), Vector3(0, 0, 1));
+    ExpectNear(placed.GetUpGoal(), Vector3(0, 0, 1));
+
+    placed.SetPosition(Vector3(9, 9, 9), false);
+    ExpectNear(placed.GetPosition(), Vector3(1, 2, 3));
+    ExpectNear(placed.GetPositionGoal(), Vector3(9, 9, 9));
+    placed.SetTarget(Vector3(7, 7, 7), true);
+    ExpectNear(placed.GetTarget(), Vector3(7, 7, 7));
+    placed.SetUp(Vector3(0, 3, 0), false);
+    ExpectNear(placed.GetUpGoal(), Vector3(0, 1, 0));
+    ExpectNear(placed.GetUp(), Vector3(0, 0, 1));
+}
+
+TEST_F(MathTest, StepMovesAtTheDistanceSpeedWithoutOvershooting) {
+    SmoothCamera camera(Vector3(0, 0, 0), Vector3(0, 0, 10), Vector3(0, 0, 1));
+    // 10 units away: x = 0.2, speed 20 units/s; 0.1 s moves 2 units.
+    camera.SetPosition(Vector3(10, 0, 0), false);
+    camera.Step(0.1f, false, false);
+    ExpectNear(camera.GetPosition(), Vector3(2, 0, 0));
+    // 8 units away: x = 0.16, speed 12 + (0.06 / 0.1) * 8 = 16.8.
+    camera.Step(0.1f, false, false);
+    ExpectNear(camera.GetPosition(), Vector3(3.68f, 0, 0));
+    // Far beyond: 100 units away is x = 2, speed 300; a long step arrives.
+    camera.SetTarget(Vector3(0, 100, 10), false);
+    camera.Step(1.0f, false, false);
+    ExpectNear(camera.GetTarget(), Vector3(0, 100, 10));
+    // Up: 2 units apart (opposite), x = 1, speed 1.
+    camera.SetUp(Vector3(0, 0, -1), false);
+    camera.Step(0.5f, false, false);
+    EXPECT_NEAR(camera.GetUp().z, 0.5f, 1e-4f);
+}
+
+TEST_F(MathTest, StepDriftsGoalsAndCurrentsSeparately) {
+    SmoothCamera camera(Vector3(0, 0, 0), Vector3(0, 0, 10), Vector3(0, 0, 1));
+    camera.SetDrift(Vector3(1, 0, 0));
+    ExpectNear(camera.GetDrift(), Vector3(1, 0, 0));
+    camera.Step(2, true, false);
+    ExpectNear(camera.GetPosition(), Vector3(0, 0, 0));
+    ExpectNear(camera.GetPositionGoal(), Vector3(2, 0, 0));
+    ExpectNear(camera.GetTargetGoal(), Vector3(2, 0, 10));
+    camera.SetPosition(Vector3(0, 0, 0), true);
+    camera.SetTarget(Vector3(0, 0, 10), true);
+    camera.Step(2, false, true);
+    ExpectNear(camera.GetPosition(), Vector3(2, 0, 0));
+    ExpectNear(camera.GetTarget(), Vector3(2, 0, 10));
+    ExpectNear(camera.GetUp(), Vector3(0, 0, 1));  // up never drifts
+}
+
+TEST_F(MathTest, SpringUpdateSettlesOnTheGoal) {
+    SmoothCamera camera(Vector3(0, 0, 0), Vector3(0, 0, 10), Vector3(0, 0, 1));
+    camera.SetPosition(Vector3(20, 0, 0), false);
+    camera.SetUp(Vector3(0, 1, 0), false);
+    camera.Update(0.1f, false, false);
+    EXPECT_GT(camera.GetPosition().x, 0);
+    EXPECT_NEAR(Length(camera.GetUp()), 1, 1e-5f);
+    for (int i = 0; i < 3000; ++i) camera.Update(0.05f, false, false);
+    ExpectNear(camera.GetPosition(), Vector3(20, 0, 0), 0.05f);
+    ExpectNear(camera.GetUp(), Vector3(0, 1, 0), 0.05f);
+    // At rest on the goal nothing is reported and nothing moves.
+    camera.Update(0.05f, false, false);
+    ExpectNear(camera.GetTarget(), Vector3(0, 0, 10));
+    EXPECT_EQ(Log(), "");
+}
+
+TEST_F(MathTest, CurrentCameraIsForgottenWhenDestroyed) {
+    SmoothCamera other;
+    {
+        SmoothCamera camera;
+        SetCurrentCamera(&camera);
+        EXPECT_EQ(CurrentCamera(), &camera);
+    }
+    EXPECT_EQ(CurrentCamera(), nullptr);
+    SetCurrentCamera(&other);
+    { SmoothCamera unrelated; }
+    EXPECT_EQ(CurrentCamera(), &other);
+    SetCurrentCamera(nullptr);
+}

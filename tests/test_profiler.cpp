@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include "CProfiler.h"
+#include "TestUtil.h"
+
+#include <cstdlib>
+
+namespace {
+
+int64_t fakeNow = 0;
+int64_t FakeCounter() { return fakeNow; }
+int64_t Milliseconds() { return 1000; }  // one tick is one millisecond
+
+class ProfilerTest : public ::testing::Test {
+protected:
+    void SetUp() override { fakeNow = 1000; }
+    std::string Report() { return TestUtil::ReadFile("_profile.txt"); }
+    // Times one sample of `name` lasting `ticks`.
+    static void Sample(CProfiler& profiler, const char* name, int64_t ticks) {
+        profiler.Start(name, "loader.cpp");
+        fakeNow += ticks;
+        profiler.Stop(name, "loader.cpp");
+    }
+};
+
+}  // namespace
+
+TEST_F(ProfilerTest, ReportListsEveryProfileLargestTotalFirst) {
+    TestUtil::ScopedFolder folder("report");
+    {
+        CProfiler profiler(FakeCounter, Milliseconds);
+        EXPECT_EQ(Report(), "Profile File Started.\n\n");
+        // The minimum is the shortest sample, although the first sets it.
+        Sample(profiler, "Load Mesh (mbm or bmbm)", 30);
+        Sample(profiler, "Load Mesh (mbm or bmbm)", 10);
+        Sample(profiler, "Load Mesh (mbm or bmbm)", 20);
+        profiler.Start("Generate floor textures from .fsh", "floors.cpp");
+        fakeNow += 100;
+        profiler.Stop("Generate floor textures from .fsh", "other.cpp");
+        fakeNow += 840;
+    }
+    EXPECT_EQ(Report(),
+              "Profile File Started.\n\n"
+              "Total program execution time: 1 seconds.\n\n"
+              " -- Profiles --\n\n"
+              "Generate floor textures from .fsh - floors.cpp\n"
+              " Average time: 100 ms\n Max time: 100 ms\n Min time: 100 ms\n Total time: 0.1 seconds\n"
+              " Samples taken: 1\n Percentage of total time: 10%\n\n"
+              "Load Mesh (mbm or bmbm) - loader.cpp\n"
+              " Average time: 20 ms\n Max time: 30 ms\n Min time: 10 ms\n Total time: 0.06 seconds\n"
+              " Samples taken: 3\n Percentage of total time: 6%\n\n");
+}
+
+TEST_F(ProfilerTest, UnmatchedStopsWarnAndChangeNothing) {
+    TestUtil::ScopedFolder folder("unmatched");
+    {
+        CProfiler profiler(FakeCounter, Milliseconds);
+        profiler.Stop("never started", "a.cpp");
+        Sample(profiler, "twice", 5);
+        profiler.Stop("twice", "b.cpp");  // start is 0 again
+        fakeNow += 495;
+    }
+    std::string warning1 = "Warning: ProfileStop called without a matching ProfileStart\n  Name: never started\n"
+                           "  File: a.cpp\n\n";
+    std::string warning2 = "Warning: ProfileStop called without a matching ProfileStart\n  Name: twice\n"
+                           "  File: b.cpp\n\n";
+    std::string report = Report();
+    EXPECT_EQ(report.rfind("Profile File Started.\n\n" + warning1 + warning2 + "Total program execution time: 0.5 seconds.",
+                           0),
+              0u)
+        << report;
+    EXPECT_NE(report.find(" Samples taken: 1\n Percentage of total time: 1%\n"), std::string::npos) << report;
+    EXPECT_EQ(report.find("never started -"), std::string::npos);
+}
+
+TEST_F(ProfilerTest, StartedButNeverStoppedHasNoSamples) {
+    TestUtil::ScopedFolder folder("running");
+    {
+        CProfiler profiler(FakeCounter, Milliseconds);
+        profiler.Start("open", "c.cpp");
+        fakeNow += 7;
+    }
+    std::string report = Report();
+    EXPECT_NE(report.find("open - c.cpp\n Average time: "), std::string::npos) << report;
+    EXPECT_NE(report.find(" Max time: 0 ms\n Min time: 0 ms\n Total time: 0 seconds\n Samples taken: 0\n"
+                          " Percentage of total time: 0%\n\n"),
+              std::string::npos)
+        << report;
+}
+
+TEST_F(ProfilerTest, ACounterThatReadsZeroDisablesProfiling) {
+    TestUtil::ScopedFolder folder("disabled");
+    fakeNow = 0;
+    {
+        CProfiler profiler(FakeCounter, Milliseconds);
+        Sample(profiler, "ignored", 5);
+        profiler.Stop("no warning either", "d.cpp");
+    }
+    EXPECT_EQ(Report(),
+              "Profile File Started.\n\nError: System doesn't support high resolution time.  Profiling disabled.\n");
+}
+
+TEST_F(ProfilerTest, AnUnwritableReportFileDisablesProfiling) {
+    TestUtil::ScopedFolder folder("unwritable");
+    TestUtil::WriteFile("_profile.txt/blocker", "");  // a folder where the file would be
+    {
+        CProfiler profiler(FakeCounter, Milliseconds);
+        Sample(profiler, "ignored", 5);
+    }
+    EXPECT_EQ(TestUtil::ReadFile("_profile.txt/blocker"), "");
+}
+
+// The program's own profiler writes its report when the program ends.
+TEST_F(ProfilerTest, ProgramProfilerReportsAtExit) {
+    TestUtil::ScopedFolder folder("program");
+    EXPECT_EXIT(
+        {
+            for (int i = 0; i < 3; ++i) {
+                ProfileStart("Program stretch", "program.cpp");
+                ProfileStop("Program stretch", "program.cpp");
+            }
+            ProfileStop("Program stretch", "late.cpp");
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    std::string report = Report();
+    EXPECT_NE(report.find("Warning: ProfileStop called without a matching ProfileStart\n  Name: Program stretch\n"
+                          "  File: late.cpp\n\n"),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("Program stretch - program.cpp\n Average time: "), std::string::npos) << report;
+    EXPECT_NE(report.find(" Samples taken: 3\n"), std::string::npos) << report;
+}

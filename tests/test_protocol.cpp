@@ -1,0 +1,417 @@
+// The game protocol against a real loopback connection: a NetServer plays
+// the game server, the client is the one the game scene would hand over.
+#include <gtest/gtest.h>
+
+#include "CMemMan.h"
+#include "GameHooks.h"
+#include "GameProtocol.h"
+#include "NetServer.h"
+#include "TestUtil.h"
+#include "WorldMap.h"
+#include "platform/PlatformSystem.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+using TestUtil::ReadFile;
+using TestUtil::WriteFile;
+
+namespace {
+
+bool WaitFor(const std::function<bool()>& done) {
+    for (int i = 0; i < 2000; ++i) {
+        if (done()) return true;
+        Platform::SleepMilliseconds(5);
+    }
+    return done();
+}
+
+std::vector<std::string> AllTexts() {
+    std::vector<std::string> texts;
+    std::string text;
+    while (TakeText(text)) texts.push_back(text);
+    return texts;
+}
+
+// Server x and y as the four base-95 characters of a cell field.
+std::string Cell(int x, int y) { return EncodeBase95(x, true) + EncodeBase95(y, true); }
+
+class Protocol : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.Listen(0));
+        ASSERT_TRUE(client.Connect("127.0.0.1", server.Port()));
+        ASSERT_TRUE(WaitFor([&] { return (peer = server.TakeClient()) != nullptr; }));
+        SetServerConnection(&client);
+        ResetGameProtocol();
+        ThePlayerRecord = PlayerRecord{"Orla", "s3cret", "#!!!!!!!!!!", "A quiet traveller.", 1, 2, true};
+        TheAvatarList.Clear();
+        TheDreamPortalList.Clear();
+        TheTextQueue.Clear();
+        TheWorldMap.Clear();
+        TheWorldMap.Reset(10, 10);
+        TheViewCell.Set(0, 0);
+        TheGameHooks = GameHooks();
+        TestUtil::ClearLog("_error.txt");
+    }
+    void TearDown() override {
+        SetServerConnection(nullptr);
+        TheGameHooks = GameHooks();
+        Platform::SetMessageBoxHook(nullptr);
+        if (peer) delete2(peer);
+    }
+
+    // The server sends `bytes`; once they have all arrived, one frame's pump.
+    void Deliver(const std::string& bytes) {
+        ASSERT_TRUE(peer->SendData(bytes.data(), int(bytes.size())));
+        ASSERT_TRUE(WaitFor([&] { return client.ReceivedByteCount() >= bytes.size(); }));
+        PumpServerInput();
+    }
+    // Exactly what the client sent, once `size` bytes have come.
+    std::string Sent(size_t size) {
+        std::string got;
+        WaitFor([&] {
+            std::vector<char> block;
+            if (peer->ReceivedByteCount() > 0 && peer->ReceiveData(block)) got.append(block.begin(), block.end());
+            return got.size() >= size;
+        });
+        return got;
+    }
+    // Proves nothing else was sent before: the next bytes are a known command.
+    void ExpectNothingSent() {
+        ASSERT_TRUE(SendMove(5));
+        EXPECT_EQ(Sent(2), ">\n");
+    }
+    void LogIn() {
+        Deliver("Welcome\nEND\n");
+        ASSERT_EQ(Sent(20), "connect Orla s3cret\n");
+        Deliver("&&&&&&&&&&&&&\n");
+        Sent(45);
+        ASSERT_EQ(CurrentLoginPhase(), LoginPhase::LoggedIn);
+        AllTexts();
+    }
+    std::string Log() { return ReadFile("_error.txt"); }
+
+    TestUtil::ScopedFolder folder{testing::UnitTest::GetInstance()->current_test_info()->name()};
+    NetServer server;
+    NET::Client client;
+    NET::Client* peer = nullptr;
+};
+
+}  // namespace
+
+TEST_F(Protocol, GreetingIsShownAndEndSendsTheConnectLine) {
+    PumpServerInput();  // nothing waiting: still the greeting
+    EXPECT_EQ(CurrentLoginPhase(), LoginPhase::Greeting);
+    Deliver("Welcome to the game\nxENDx\n");
+    EXPECT_EQ(Sent(20), "connect Orla s3cret\n");
+    EXPECT_EQ(AllTexts(), (std::vector<std::string>{"Welcome to the game", "xENDx"}));
+    EXPECT_EQ(CurrentLoginPhase(), LoginPhase::AwaitingLogin);
+    // The same line in a later batch is a login-phase line: not shown, not answered.
+    Deliver("xENDx\n");
+    EXPECT_TRUE(AllTexts().empty());
+    ExpectNothingSent();
+}
+
+TEST_F(Protocol, LoginMarkerSendsDescAndColorExactly) {
+    Deliver("hello\n");
+    Deliver("abc&&&&&&&&&&&&\n");  // twelve ampersands
+    EXPECT_EQ(CurrentLoginPhase(), LoginPhase::AwaitingLogin);
+    ExpectNothingSent();
+    Deliver("abc&&&&&&&&&&&&&\n");
+    EXPECT_EQ(CurrentLoginPhase(), LoginPhase::LoggedIn);
+    EXPECT_EQ(Sent(45), "desc A quiet traveller.\ncolor #!!!!!!!!!!!\" \n");
+    // Only the greeting was shown; login-phase lines are not.
+    EXPECT_EQ(AllTexts(), (std::vector<std::string>{"hello"}));
+}
+
+TEST_F(Protocol, LinesAreFramedAcrossReads) {
+    LogIn();
+    Deliver("(one\n(two\n(hal");
+    EXPECT_EQ(AllTexts(), (std::vector<std::string>{"one", "two"}));
+    Deliver("f\n");
+    EXPECT_EQ(AllTexts(), (std::vector<std::string>{"half"}));
+    // A carriage return stays part of the line: "@" then a 5-byte cell field.
+    Deliver("@" + Cell(3, 5) + "\r\n");
+    int32_t x, y;
+    TheViewCell.Get(x, y);
+    EXPECT_EQ(x, 5);
+    EXPECT_EQ(y, 5);
+}
+
+TEST_F(Protocol, AnOverlongLineIsDroppedAndTheNextOneWorks) {
+    LogIn();
+    Deliver("(" + std::string(300 * 1024, 'z'));
+    Deliver(std::string(1000, 'z') + "\n(after\n");
+    EXPECT_EQ(AllTexts(), (std::vector<std::string>{"after"}));
+    EXPECT_NE(Log().find("Warning: server line longer than 262144 bytes dropped.\n"), std::string::npos);
+}
+
+TEST_F(Protocol, CommandsGoOutAsTheirExactBytes) {
+    for (int code = 0; code < 6; ++code) ASSERT_TRUE(SendMove(code));
+    EXPECT_EQ(Sent(20), "m 9\nm 7\nm 1\nm 3\n<\n>\n");
+    EXPECT_FALSE(SendMove(6));
+    EXPECT_FALSE(SendMove(-1));
+    // Grid (3, 2) of a map of height 4 is server (2, 3).
+    TheWorldMap.Reset(3, 4);
+    ASSERT_TRUE(SendLook(3, 2));
+    EXPECT_EQ(Sent(7), "l  \" #\n");
+    ASSERT_TRUE(SendServerLine("\"hello\n"));
+    EXPECT_EQ(Sent(8), "\"hello\n\n");
+}
+
+TEST_F(Protocol, NothingIsSentOrReadWithoutAConnection) {
+    SetServerConnection(nullptr);
+    EXPECT_FALSE(SendServerLine("x"));
+    EXPECT_FALSE(SendMove(0));
+    PumpServerInput();
+    EXPECT_EQ(CurrentLoginPhase(), LoginPhase::Greeting);
+    SetServerConnection(&client);
+    client.Disconnect();
+    EXPECT_FALSE(SendServerLine("x"));
+}
+
+TEST_F(Protocol, LoginRefusalAndTextRules) {
+    LogIn();
+    HandleServerLine("Nope.");
+    HandleServerLine("Nope. ");
+    HandleServerLine("Invalid Name or password.");
+    HandleServerLine("(");                    // too short
+    HandleServerLine("(a\tb\xC8" "c");        // tab and byte 200 dropped
+    HandleServerLine("[bracketed");
+    EXPECT_EQ(AllTexts(), (std::vector<std::string>{"Server reported error while trying to log in.",
+                                                     "Server reported error while trying to log in.", "abc",
+                                                     "bracketed"}));
+}
+
+TEST_F(Protocol, AvatarsArePutMovedAndRemoved) {
+    LogIn();
+    const std::string colours = "!\"#$%&'()*";
+    const std::string standEast = EncodeBase95(38, true);  // group 1, pose 1, facing 3
+    HandleServerLine("<" + colours + Cell(3, 5) + standEast);
+    ASSERT_EQ(TheAvatarList.Count(), 1u);
+    const AvatarRecord& a = *TheAvatarList.begin();
+    EXPECT_EQ(a.cellX, 5);
+    EXPECT_EQ(a.cellY, 5);
+    EXPECT_EQ(a.colours[0], 1);
+    EXPECT_EQ(a.colours[9], 10);
+    EXPECT_EQ(a.group, 1);
+    EXPECT_EQ(a.facing, 3);
+
+    // "<" on an occupied cell replaces; a shorter line is ignored.
+    HandleServerLine("<" + colours + Cell(3, 5) + EncodeBase95(501, true));
+    HandleServerLine("<" + colours + Cell(3, 5) + "!");
+    ASSERT_EQ(TheAvatarList.Count(), 1u);
+    EXPECT_EQ(TheAvatarList.begin()->variant, 2);
+
+    // "/" moves from the old cell to the new one; equal cells keep one avatar.
+    HandleServerLine("/" + colours + Cell(4, 5) + standEast + Cell(3, 5));
+    ASSERT_EQ(TheAvatarList.Count(), 1u);
+    EXPECT_EQ(TheAvatarList.begin()->cellX, 6);
+    HandleServerLine("/" + colours + Cell(4, 5) + standEast + Cell(4, 5));
+    EXPECT_EQ(TheAvatarList.Count(), 1u);
+    HandleServerLine("/" + colours + Cell(1, 1) + standEast + Cell(4, 5).substr(0, 3));  // 20 bytes
+    EXPECT_EQ(TheAvatarList.Count(), 1u);
+    EXPECT_EQ(TheAvatarList.begin()->cellX, 6);
+
+    HandleServerLine(")" + Cell(4, 5).substr(0, 3));  // 4 bytes: ignored
+    EXPECT_EQ(TheAvatarList.Count(), 1u);
+    HandleServerLine(")" + Cell(4, 5));
+    EXPECT_EQ(TheAvatarList.Count(), 0u);
+}
+
+TEST_F(Protocol, FloorObjectAndViewCellRules) {
+    LogIn();
+    std::vector<std::pair<int, int>> dirty;
+    TheGameHooks.markFloorDirty = [&dirty](int32_t x, int32_t y) { dirty.push_back({x, y}); };
+    HandleServerLine("1" + Cell(3, 5) + EncodeBase95(321, true));
+    EXPECT_EQ(TheWorldMap.GetFloor(5, 5), 321);
+    EXPECT_EQ(dirty, (std::vector<std::pair<int, int>>{{5, 5}}));
+    HandleServerLine("1" + Cell(3, 5) + "!");  // 6 bytes
+    EXPECT_EQ(TheWorldMap.GetFloor(5, 5), 321);
+    EXPECT_EQ(dirty.size(), 1u);
+
+    HandleServerLine(">" + Cell(3, 5) + EncodeBase95(77, true));
+    EXPECT_EQ(TheWorldMap.GetObject(5, 5), 77);
+    HandleServerLine(">" + Cell(3, 5) + "!");
+    EXPECT_EQ(TheWorldMap.GetObject(5, 5), 77);
+
+    HandleServerLine("@" + Cell(2, 4));  // X = 2 + 2, Y = 2 + 5 - 2
+    int32_t x, y;
+    TheViewCell.Get(x, y);
+    EXPECT_EQ(x, 4);
+    EXPECT_EQ(y, 5);
+    HandleServerLine("@" + Cell(0, 0).substr(0, 3));
+    TheViewCell.Get(x, y);
+    EXPECT_EQ(x, 4);
+}
+
+TEST_F(Protocol, PortalsAreAddedWithNameAndTextAndRemoved) {
+    LogIn();
+    HandleServerLine("]s" + Cell(3, 5) + "xxPortal one two");
+    HandleServerLine("]s" + Cell(3, 5) + "xxLonely");
+    HandleServerLine("]s" + Cell(3, 5) + "x");  // 7 bytes
+    ASSERT_EQ(TheDreamPortalList.Count(), 2u);
+    auto first = TheDreamPortalList.begin();
+    EXPECT_EQ(first->name, "Portal");
+    EXPECT_EQ(first->text, "onetwo");
+    EXPECT_EQ(first->cellX, 5);
+    EXPECT_EQ((first + 1)->name, "Lonely");
+    EXPECT_EQ((first + 1)->text, "");
+    HandleServerLine("]t" + Cell(3, 5));
+    ASSERT_EQ(TheDreamPortalList.Count(), 1u);
+    EXPECT_EQ(TheDreamPortalList.begin()->name, "Lonely");
+}
+
+TEST_F(Protocol, DreamLineStartsTheDownloadThroughTheHook) {
+    LogIn();
+    std::vector<std::string> started;
+    TheGameHooks.startDreamDownload = [&started](const std::string& id, int32_t type, const std::string& folder) {
+        started.push_back(id + "|" + std::to_string(type) + "|" + folder);
+    };
+    TheAvatarList.Append(AvatarRecord());
+    TheDreamPortalList.Append(DreamPortal());
+    HandleServerLine("]q dreamA extra");
+    EXPECT_EQ(started, (std::vector<std::string>{"dreamA|0|hlcn_tmp\\dreamA"}));
+    EXPECT_EQ(TheAvatarList.Count(), 0u);
+    EXPECT_EQ(TheDreamPortalList.Count(), 0u);
+    EXPECT_EQ(AllTexts(), (std::vector<std::string>{"> Downloading Dream..."}));
+
+    // A name that would leave the download folder is refused.
+    HandleServerLine("]q ..\\..\\evil");
+    HandleServerLine("]q a/b");
+    EXPECT_EQ(started.size(), 1u);
+    EXPECT_NE(Log().find("Error: Refused dream name that is not a plain file name: \"..\\..\\evil\"\n"),
+              std::string::npos)
+        << Log();
+}
+
+TEST_F(Protocol, MapLineLoadsTheMapAndHandsTheFloorShapesOver) {
+    LogIn();
+    WriteFile("maps/town.map", "MAP V01.10 Quillmor\nheight=4\nwidth=3\nBODY\n" + std::string(72, '\0'));
+    WriteFile("patches/default/floors.fsh", std::string("\x01\x00\x00\x00\x01\x01\x00\x00\x05", 9));
+    size_t handed = 0;
+    TheGameHooks.installFloorTextures = [&handed](const ShapeList& shapes) {
+        handed = shapes.size();
+        return false;
+    };
+    std::vector<std::string> boxes;
+    Platform::SetMessageBoxHook([&boxes](const std::string& text, const std::string& caption, bool) {
+        boxes.push_back(caption + ":" + text.substr(0, 22));
+        return true;
+    });
+    TheAvatarList.Append(AvatarRecord());
+    HandleServerLine(";maps\\town.map");
+    EXPECT_TRUE(TheWorldMap.MapLoaded);
+    EXPECT_EQ(TheWorldMap.N, 7);
+    EXPECT_EQ(TheAvatarList.Count(), 0u);
+    EXPECT_EQ(handed, 1u);
+    EXPECT_EQ(boxes, (std::vector<std::string>{"oops:Something bad happened"}));
+
+    HandleServerLine(";a.ma");  // 5 bytes: ignored
+    EXPECT_TRUE(TheWorldMap.MapLoaded);
+}
+
+TEST_F(Protocol, FilesOutsideTheGameFolderAreNeverOpened) {
+    LogIn();
+    WriteFile("inside.map", "MAP V01.10 Quillmor\nheight=2\nwidth=2\nBODY\n");
+    const std::string outside = TestUtil::ReadFile("inside.map");
+    ASSERT_FALSE(outside.empty());
+    for (const char* line : {";..\\inside.map", ";/etc/passwd", ";maps\\..\\..\\x.map", ";C:\\x.map"}) {
+        ASSERT_TRUE(LoadMapFile("inside.map"));
+        TestUtil::ClearLog("_error.txt");
+        HandleServerLine(line);
+        EXPECT_FALSE(TheWorldMap.MapLoaded) << line;
+        EXPECT_NE(Log().find("Error: Refused to open a map file outside the game's folder: \""), std::string::npos)
+            << line << ": " << Log();
+        EXPECT_EQ(Log().find("Failed to load quil .map file"), std::string::npos) << Log();
+    }
+    GamePalette.fill(ColorWord());
+    TestUtil::ClearLog("_error.txt");
+    HandleServerLine("]cc..\\..\\pal.pcx");
+    EXPECT_EQ(Log(), "Error: Refused to open a palette outside the game's folder: \"..\\..\\pal.pcx\"\n");
+}
+
+TEST_F(Protocol, PaletteLineLoadsFromThePatchesFolder) {
+    LogIn();
+    std::string pcx(128, '\0');
+    for (int i = 0; i < 256; ++i) pcx += {char(i), char(i), char(255 - i)};
+    WriteFile("patches/default/day.pcx", pcx);
+    HandleServerLine("]ccday.pcx");
+    EXPECT_EQ(GamePalette[10].red, 10);
+    EXPECT_EQ(GamePalette[10].blue, 245);
+    HandleServerLine("]cc");  // 3 bytes: ignored
+    EXPECT_EQ(Log(), "");
+}
+
+// --- pure functions ----------------------------------------------------------
+
+TEST(Base95, DecodesAndEncodesTheGamesDigits) {
+    EXPECT_EQ(DecodeBase95("!!"), 96);
+    EXPECT_EQ(DecodeBase95(""), 0);
+    EXPECT_EQ(DecodeBase95("~~"), 9024);
+    EXPECT_EQ(DecodeBase95("\xC8"), -88);  // a byte above 127 is a negative digit
+    EXPECT_EQ(EncodeBase95(96, true), "!!");
+    EXPECT_EQ(EncodeBase95(3, false), "#");
+    EXPECT_EQ(EncodeBase95(98, false), "#");
+    for (int v = 0; v <= 9024; ++v) ASSERT_EQ(DecodeBase95(EncodeBase95(v, true)), v) << v;
+    // A long hostile field wraps instead of overflowing.
+    DecodeBase95(std::string(50, '~'));
+}
+
+TEST(Coordinates, GridToServerInvertsServerToGridOnWholeMaps) {
+    GridCell a = ServerToGrid(0, 0, 4), b = ServerToGrid(2, 3, 4);
+    EXPECT_EQ(a, (GridCell{0, 2}));
+    EXPECT_EQ(b, (GridCell{3, 2}));
+    for (int W : {1, 2, 3, 8, 51})
+        for (int H : {1, 2, 4, 7, 50, 99}) {
+            std::vector<bool> used(size_t(W + H) * (W + H), false);
+            for (int x = 0; x < W; ++x)
+                for (int y = 0; y < H; ++y) {
+                    GridCell g = ServerToGrid(x, y, H);
+                    ASSERT_EQ(GridToServer(g.x, g.y, H), (GridCell{x, y})) << W << "x" << H << " " << x << "," << y;
+                    ASSERT_LT(g.x, W + H);
+                    ASSERT_LT(g.y, W + H);
+                    if (g.y < 0) continue;
+                    // No two server cells share a grid cell.
+                    ASSERT_FALSE(used[size_t(g.y) * (W + H) + g.x]);
+                    used[size_t(g.y) * (W + H) + g.x] = true;
+                }
+        }
+}
+
+TEST(AvatarFrame, BandsPosesAndFacings) {
+    struct Case {
+        int frame, group, variant, pose, facing;
+    };
+    const Case cases[] = {
+        {0, 0, 0, 0, 0},    {501, 0, 2, 0, 2}, {38, 1, 0, 1, 3},  {17, 0, 0, 1, 2},  {20, 0, 0, 1, 1},
+        {2, 0, 0, 3, 2},    {7, 0, 0, 2, 3},   {12, 0, 0, 4, 1},  {13, 0, 0, 0, 0},  {16, 0, 0, 4, 0},
+        {61, 3, 0, 0, 2},   {100, 4, 0, 1, 1}, {41, 2, 0, 0, 2},  {85, 4, 0, 0, 3},  {119, 5, 0, 1, 0},
+        {620, 5, 2, 1, 1},  {540, 1, 2, 1, 1},
+    };
+    for (const Case& c : cases) {
+        AvatarRecord r = ParseAvatarFrame("", EncodeBase95(c.frame, true));
+        EXPECT_EQ(r.group, c.group) << c.frame;
+        EXPECT_EQ(r.variant, c.variant) << c.frame;
+        EXPECT_EQ(r.pose, c.pose) << c.frame;
+        EXPECT_EQ(r.facing, c.facing) << c.frame;
+    }
+}
+
+TEST(AvatarFrame, ColoursShortCodesAndTheOutOfRangeWarning) {
+    AvatarRecord r = ParseAvatarFrame("!\"#$%&'()*", "!");
+    EXPECT_EQ(r.colours[0], 1);
+    EXPECT_EQ(r.colours[9], 10);
+    EXPECT_EQ(r.pose, 0);  // a one-byte frame code stops the parse
+    r = ParseAvatarFrame("!\"#", EncodeBase95(38, true));
+    EXPECT_EQ(r.colours[0], 0);  // a short colour code gives no colours
+    EXPECT_EQ(r.group, 1);
+
+    TestUtil::ClearLog("_error.txt");
+    r = ParseAvatarFrame("", EncodeBase95(121, true));  // group 5, 21 left over
+    EXPECT_EQ(ReadFile("_error.txt"), "Warning: Animation frame could not be correctly parsed: 121\n");
+    EXPECT_EQ(r.group, 5);
+    EXPECT_EQ(r.pose, 4);  // 21 mod 21 = 0: p = 4
+}

@@ -1,0 +1,155 @@
+// The scene stack: switching, time steps, deferred deletion and statistics.
+#include <gtest/gtest.h>
+
+#include "CMemMan.h"
+#include "LogFile.h"
+#include "MainGame.h"
+#include "SceneManager.h"
+#include "TestUtil.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> journal;
+
+// Records every call it gets; its Update runs an optional action.
+class JournalScene : public Scene {
+public:
+    explicit JournalScene(std::string name) : name(std::move(name)) {}
+    ~JournalScene() override { journal.push_back(name + ".deleted"); }
+    void Update(float seconds) override {
+        journal.push_back(name + ".Update(" + std::to_string(seconds) + ")");
+        if (onUpdate) onUpdate();
+    }
+    void Draw() override { journal.push_back(name + ".Draw"); }
+    void OnActivate() override { journal.push_back(name + ".OnActivate"); }
+    void OnDeactivate() override { journal.push_back(name + ".OnDeactivate"); }
+    std::string GetName() override { return name; }
+
+    std::function<void()> onUpdate;
+
+private:
+    std::string name;
+};
+
+JournalScene* Make(const char* name) { return new2(JournalScene, JournalScene(name)); }
+
+std::string Seconds(float s) { return std::to_string(s); }
+
+// The manager is one per process: every test ends with an empty stack.
+class SceneStack : public ::testing::Test {
+protected:
+    void SetUp() override {
+        journal.clear();
+        TestUtil::ClearLog("_error.txt");
+        RunningFlag = true;
+    }
+    void TearDown() override {
+        while (SceneManager::CurrentSceneName() != "none") SceneManager::RemoveScene();
+        SceneManager::Update(0.01f);  // deletes what was removed
+    }
+};
+
+}  // namespace
+
+TEST_F(SceneStack, FirstUpdateAfterAChangeIsZeroAndLaterOnesAreClamped) {
+    SceneManager::AddScene(Make("A"));
+    SceneManager::Update(3.0f);  // loading took long: still zero
+    SceneManager::Update(0.1f);
+    SceneManager::Update(2.0f);
+    EXPECT_EQ(journal, (std::vector<std::string>{"A.OnActivate", "A.Update(" + Seconds(0) + ")",
+                                                 "A.Update(" + Seconds(0.1f) + ")",
+                                                 "A.Update(" + Seconds(0.25f) + ")"}));
+    EXPECT_TRUE(RunningFlag);
+}
+
+TEST_F(SceneStack, ClampedFrameEntersTheAverageUnclamped) {
+    SceneManager::AddScene(Make("A"));
+    // Four frames of 0.1 s (10 fps) and then one of 2 s (0.5 fps): (40 + 0.5) / 5.
+    for (int i = 0; i < 4; ++i) SceneManager::Update(0.1f);
+    SceneManager::Update(2.0f);
+    EXPECT_EQ(SceneManager::FpsLabel(), "FPS: 8");
+}
+
+TEST_F(SceneStack, DrawGoesToTheTopSceneOnly) {
+    SceneManager::AddScene(Make("A"));
+    SceneManager::AddScene(Make("B"));
+    journal.clear();
+    SceneManager::Draw();
+    EXPECT_EQ(journal, (std::vector<std::string>{"B.Draw"}));
+    EXPECT_EQ(SceneManager::CurrentSceneName(), "B");
+}
+
+TEST_F(SceneStack, RemoveAndAddInsideOneUpdate) {
+    JournalScene* chooser = Make("Chooser");
+    SceneManager::AddScene(chooser);
+    SceneManager::Update(0.1f);
+    chooser->onUpdate = [] {
+        SceneManager::RemoveScene();
+        SceneManager::AddScene(Make("Game"));
+        journal.push_back("after add");
+    };
+    journal.clear();
+    SceneManager::Update(0.1f);
+    // The old scene lives until the update step ends; the new one waits for the next frame.
+    EXPECT_EQ(journal, (std::vector<std::string>{"Chooser.Update(" + Seconds(0.1f) + ")", "Chooser.OnDeactivate",
+                                                 "Game.OnActivate", "after add", "Chooser.deleted"}));
+    journal.clear();
+    SceneManager::Update(0.1f);
+    EXPECT_EQ(journal, (std::vector<std::string>{"Game.Update(" + Seconds(0) + ")"}));
+    EXPECT_TRUE(RunningFlag);
+}
+
+TEST_F(SceneStack, UncoveredSceneGetsNoActivateJustTheNextFrame) {
+    SceneManager::AddScene(Make("Under"));
+    SceneManager::AddScene(Make("Over"));
+    SceneManager::Update(0.1f);
+    journal.clear();
+    SceneManager::RemoveScene();
+    SceneManager::Update(0.1f);
+    EXPECT_EQ(journal, (std::vector<std::string>{"Over.OnDeactivate", "Under.Update(" + Seconds(0.1f) + ")",
+                                                 "Over.deleted"}));
+}
+
+TEST_F(SceneStack, RemovingTheLastSceneEndsTheLoopAfterDeletingIt) {
+    JournalScene* only = Make("Only");
+    SceneManager::AddScene(only);
+    only->onUpdate = [] { SceneManager::RemoveScene(); };
+    size_t live = MemTrack::LiveAllocationCount();
+    SceneManager::Update(0.1f);
+    EXPECT_FALSE(RunningFlag);
+    EXPECT_EQ(MemTrack::LiveAllocationCount(), live - 1);
+    EXPECT_EQ(journal.back(), "Only.deleted");
+}
+
+TEST_F(SceneStack, RemovalFromEmptyStackIsReportedAndChangesNothing) {
+    SceneManager::RemoveScene();
+    std::string log = TestUtil::ReadFile("_error.txt");
+    EXPECT_EQ(log.rfind("Bad.. attempt to remove a scene when none exist.\n  -attempt made from:\n", 0), 0u) << log;
+    EXPECT_NE(log.find("test_scenemanager.cpp"), std::string::npos) << log;
+    EXPECT_EQ(SceneManager::CurrentSceneName(), "none");
+    EXPECT_TRUE(journal.empty());
+}
+
+TEST_F(SceneStack, NullSceneIsReportedAndIgnored) {
+    SceneManager::AddScene(Make("A"));
+    SceneManager::Update(0.1f);
+    journal.clear();
+    SceneManager::AddScene(nullptr);
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt").rfind("Bad.. attempt to add null pointer as a scene.\n  -attempt made from:\n", 0),
+              0u);
+    SceneManager::Update(0.1f);  // no zero step: nothing changed
+    EXPECT_EQ(journal, (std::vector<std::string>{"A.Update(" + Seconds(0.1f) + ")"}));
+}
+
+TEST_F(SceneStack, ReplaceAllScenesEmptiesTheStackFirst) {
+    SceneManager::AddScene(Make("A"));
+    SceneManager::AddScene(Make("B"));
+    journal.clear();
+    SceneManager::ReplaceAllScenes(Make("C"));
+    EXPECT_EQ(journal, (std::vector<std::string>{"B.OnDeactivate", "A.OnDeactivate", "C.OnActivate"}));
+    EXPECT_EQ(SceneManager::CurrentSceneName(), "C");
+}

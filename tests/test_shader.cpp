@@ -1,0 +1,224 @@
+// GLSL programs on a real context (run under Xvfb): loading, the reports in
+// "_shaders.txt" with the files' own line numbers, constants and the
+// built-in matrices.
+#include <gtest/gtest.h>
+
+#include "GLShader.h"
+#include "LogFile.h"
+#include "Math3D.h"
+#include "TextTestGL.h"
+
+using namespace TextTest;
+
+namespace {
+
+class ShaderTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        InstallShaderFiles();
+        // Line 3 of this file holds the error.
+        TestUtil::WriteFile("data/shaders/broken.glsl_v",
+                            "void main()\n{\n    gl_Position = undeclaredThing;\n}\n");
+        TestUtil::WriteFile("data/shaders/broken.glsl_f", "void main()\n{\n    gl_FragColor = 1.0 +;\n}\n");
+        TestUtil::WriteFile("data/shaders/plain.glsl_f", "void main()\n{\n    gl_FragColor = gl_Color;\n}\n");
+        TestUtil::WriteFile("data/shaders/nomain.glsl_v", "vec4 Helper() { return vec4(1.0); }\n");
+        TestUtil::WriteFile("data/shaders/tint.glsl_f",
+                            "uniform vec4 Tint;\nvoid main()\n{\n    gl_FragColor = Tint;\n}\n");
+        started = StartGraphics();
+    }
+    static void TearDownTestSuite() { StopGraphics(); }
+    void SetUp() override {
+        ASSERT_TRUE(started);
+        ASSERT_TRUE(G::Extensions.shadersAvailable) << "Mesa offers shader objects";
+        TestUtil::ClearLog("_error.txt");
+        TestUtil::ClearLog("_shaders.txt");
+    }
+    void TearDown() override { G::UnsetShader(); }
+    static bool started;
+};
+bool ShaderTest::started = false;
+
+std::string ShaderLogText() { return TestUtil::ReadFile("_shaders.txt"); }
+
+}  // namespace
+
+TEST(ShaderLogLines, TheTwoBasicFormsMoveBackByTheBaseLines) {
+    // A base file of three newlines is four lines: line 5 is the file's line 1.
+    EXPECT_EQ(G::RewriteInfoLogLineNumbers("(5) : error: nope", 4), "(1) : error: nope");
+    EXPECT_EQ(G::RewriteInfoLogLineNumbers("ERROR: 0:5: 'x' : undeclared", 4), "ERROR: 0:1: 'x' : undeclared");
+    EXPECT_EQ(G::RewriteInfoLogLineNumbers("0:12: warning", 4), "0:8: warning");
+}
+
+TEST(ShaderLogLines, DriverFormsOfMesaAndOthersToo) {
+    EXPECT_EQ(G::RewriteInfoLogLineNumbers("0:17(12): error: `x' undeclared", 14), "0:3(12): error: `x' undeclared");
+    EXPECT_EQ(G::RewriteInfoLogLineNumbers("0(17) : error C1008: undefined variable", 14),
+              "0(3) : error C1008: undefined variable");
+    // Every line of a log, and each only once.
+    EXPECT_EQ(G::RewriteInfoLogLineNumbers("0:20(1): error: a\n0:21(5): error: b 0:30:\n", 14),
+              "0:6(1): error: a\n0:7(5): error: b 0:30:\n");
+}
+
+TEST(ShaderLogLines, OtherTextStaysAsItIs) {
+    for (const char* unchanged :
+         {"", "\n", "error: something went wrong", "vec4(1) is not a float", "line 5: bad", "(x) : error",
+          "0:: error", "()"}) {
+        EXPECT_EQ(G::RewriteInfoLogLineNumbers(unchanged, 14), unchanged);
+    }
+    // A number inside a word is not a source index.
+    EXPECT_EQ(G::RewriteInfoLogLineNumbers("vec4(20) and 0(20) :", 14), "vec4(20) and 0(6) :");
+}
+
+TEST_F(ShaderTest, TheSystemsShadersLoadQuietly) {
+    G::Shader text, items;
+    EXPECT_TRUE(text.Load("data\\shaders\\gbfont", ""));
+    EXPECT_TRUE(items.Load("data\\shaders\\simple", ""));
+    EXPECT_TRUE(text.IsLoaded());
+    EXPECT_NE(text.ApiData().program, 0u);
+    EXPECT_NE(text.ApiData().vertexShader, 0u);
+    EXPECT_EQ(text.ApiData().fragmentShader, 0u);
+    EXPECT_EQ(ShaderLogText(), "") << "a clean compile and link write nothing";
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
+    const G::ShaderRegistryEntry* entry = G::FindShaderRegistryEntry(&items);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->vertexName, "data\\shaders\\simple");
+    EXPECT_EQ(entry->fragmentName, "");
+}
+
+TEST_F(ShaderTest, ACompileErrorPointsAtTheShaderFilesOwnLine) {
+    G::Shader shader;
+    EXPECT_FALSE(shader.Load("data\\shaders\\broken", ""));
+    EXPECT_FALSE(shader.IsLoaded());
+    std::string log = ShaderLogText();
+    EXPECT_EQ(log.rfind("Error(s) compiling shader: data\\shaders\\broken.glsl_v\n", 0), 0u) << log;
+    EXPECT_NE(log.find("0:3("), std::string::npos) << log;
+    EXPECT_EQ(log.find("0:1"), std::string::npos) << "only line 3 is named: " << log;
+}
+
+TEST_F(ShaderTest, AFailingStageFreesEverything) {
+    G::Shader shader;
+    EXPECT_FALSE(shader.Load("data\\shaders\\simple", "data\\shaders\\broken"));
+    EXPECT_EQ(shader.ApiData().program, 0u);
+    EXPECT_EQ(shader.ApiData().vertexShader, 0u);
+    EXPECT_EQ(shader.ApiData().fragmentShader, 0u);
+    EXPECT_NE(ShaderLogText().find("Error(s) compiling shader: data\\shaders\\broken.glsl_f\n"), std::string::npos);
+    EXPECT_NE(ShaderLogText().find("0:3("), std::string::npos);
+
+    // A loaded shader loaded again with a bad file ends up with nothing.
+    ASSERT_TRUE(shader.Load("data\\shaders\\simple", "data\\shaders\\plain"));
+    EXPECT_NE(shader.ApiData().fragmentShader, 0u);
+    EXPECT_FALSE(shader.Load("data\\shaders\\simple", "data\\shaders\\missing"));
+    EXPECT_EQ(shader.ApiData().program, 0u);
+    EXPECT_EQ(shader.ApiData().vertexShader, 0u);
+}
+
+TEST_F(ShaderTest, MissingFilesAreReportedInBothLogs) {
+    G::Shader shader;
+    EXPECT_FALSE(shader.Load("data\\shaders\\missing", ""));
+    const char* message = "Can't compile shader data\\shaders\\missing.glsl_v because the file dosen't exist.\n";
+    EXPECT_NE(ShaderLogText().find(message), std::string::npos);
+    EXPECT_NE(TestUtil::ReadFile("_error.txt").find(message), std::string::npos);
+    EXPECT_FALSE(shader.Load("", ""));
+}
+
+TEST_F(ShaderTest, LinkFailuresNameTheFilesAndFreeTheProgram) {
+    G::Shader shader;
+    EXPECT_FALSE(shader.Load("data\\shaders\\nomain", ""));
+    EXPECT_NE(ShaderLogText().find("Error(s) linking shader program: data\\shaders\\nomain.glsl_v\n"),
+              std::string::npos)
+        << ShaderLogText();
+    EXPECT_EQ(shader.ApiData().program, 0u);
+    TestUtil::ClearLog("_shaders.txt");
+    EXPECT_FALSE(shader.Load("data\\shaders\\nomain", "data\\shaders\\plain"));
+    EXPECT_NE(ShaderLogText().find("data\\shaders\\nomain.glsl_v and data\\shaders\\plain.glsl_f\n"),
+              std::string::npos)
+        << ShaderLogText();
+}
+
+TEST_F(ShaderTest, SetAndUnsetTrackTheCurrentShader) {
+    G::Shader loaded, unloaded;
+    ASSERT_TRUE(loaded.Load("data\\shaders\\simple", ""));
+    loaded.Set();
+    EXPECT_EQ(G::CurrentShader(), &loaded);
+    GLint program = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+    EXPECT_EQ(GLuint(program), loaded.ApiData().program);
+    unloaded.Set();  // harmless: shaders off
+    EXPECT_EQ(G::CurrentShader(), nullptr);
+    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+    EXPECT_EQ(program, 0);
+    loaded.Set();
+    G::UnsetShader();
+    EXPECT_EQ(G::CurrentShader(), nullptr);
+}
+
+TEST_F(ShaderTest, MissingConstantsWarnExceptForTheBuiltInOnes) {
+    G::Shader shader;
+    ASSERT_TRUE(shader.Load("", "data\\shaders\\plain"));  // uses neither matrix
+    shader.Set();
+    G::UpdateBuiltInConstants();
+    EXPECT_EQ(ShaderLogText(), "");
+    shader.SetConstant("Nothing", 1.0f, 2.0f);
+    std::string log = ShaderLogText();
+    EXPECT_EQ(log.rfind("Warning: Asking for constant (Nothing) in a shader, but it's not there.\n  -call stack:\n", 0),
+              0u)
+        << log;
+    EXPECT_EQ(G::GetConstantLocation(nullptr, "Tint"), -1);
+}
+
+TEST_F(ShaderTest, ConstantsReachTheProgramInUse) {
+    G::Shader shader;
+    ASSERT_TRUE(shader.Load("data\\shaders\\simple", "data\\shaders\\tint"));
+    ClearScreen();
+    shader.Set();
+    shader.SetConstant("Tint", 0.0f, 1.0f, 0.0f, 1.0f);
+    G::UpdateBuiltInConstants();
+    G::IMBegin(G::IMPrimitive::TriangleFan);
+    G::IMVertex(100, 100);
+    G::IMVertex(200, 100);
+    G::IMVertex(200, 200);
+    G::IMVertex(100, 200);
+    G::IMEnd();
+    uint32_t inside = ReadPixels(150, 150, 1, 1).data[0];
+    EXPECT_EQ(RedOf(inside), 0);
+    EXPECT_EQ(GreenOf(inside), 255);
+    EXPECT_EQ(ShaderLogText(), "");
+}
+
+TEST_F(ShaderTest, BuiltInMatricesPlaceGeometryLikeTheFixedPipeline) {
+    // The world matrix moves a square by (300, 50); view and projection are 2D.
+    G::Shader shader;
+    ASSERT_TRUE(shader.Load("data\\shaders\\simple", ""));
+    ClearScreen();
+    Matrix world;
+    for (int i = 0; i < 4; ++i) world.At(i, i) = 1;
+    world.At(0, 3) = 300;
+    world.At(1, 3) = 50;
+    G::SetWorldMatrix(world);
+    shader.Set();
+    G::UpdateBuiltInConstants();
+    G::IMBegin(G::IMPrimitive::TriangleFan);
+    G::IMColor(0xFFFFFFFFu);
+    G::IMVertex(10, 20);
+    G::IMVertex(60, 20);
+    G::IMVertex(60, 70);
+    G::IMVertex(10, 70);
+    G::IMEnd();
+    Box box = LitBox(ReadPixels(0, 0, 800, 600));
+    EXPECT_EQ(box.left, 310);
+    EXPECT_EQ(box.top, 70);
+    EXPECT_EQ(box.right, 359);
+    EXPECT_EQ(box.bottom, 119);
+    EXPECT_EQ(ShaderLogText(), "");
+}
+
+TEST(ShaderWithoutDevice, EverythingQuietlyDoesNothing) {
+    TestUtil::ClearLog("_shaders.txt");
+    G::Shader shader;
+    EXPECT_FALSE(shader.Load("data\\shaders\\simple", ""));
+    shader.Set();
+    G::UnsetShader();
+    EXPECT_EQ(G::CurrentShader(), nullptr);
+    EXPECT_EQ(G::GetConstantLocation(&shader, "ModelMatrix"), -1);
+    shader.SetConstant("Tint", 1.0f);
+    EXPECT_EQ(ShaderLogText(), "");
+}

@@ -1,0 +1,146 @@
+// The program's entry point, its frame loop and window procedure, run for
+// real on a window under Xvfb.
+#include <gtest/gtest.h>
+
+#include "CMemMan.h"
+#include "GLDevice.h"
+#include "InputState.h"
+#include "LogFile.h"
+#include "MainGame.h"
+#include "SceneManager.h"
+#include "TestUtil.h"
+#include "platform/PlatformSystem.h"
+#include "platform/PlatformWindow.h"
+
+#include <cstdlib>
+#include <sys/resource.h>
+
+namespace {
+
+int framesRun = 0;
+float firstStep = -1;
+int windowWidth = 0, windowHeight = 0;
+unsigned char centrePixel[4] = {};
+
+// Clears to green for a few frames, looks at its window, then removes itself.
+class ShortScene : public Scene {
+public:
+    void Update(float seconds) override {
+        if (framesRun == 0) firstStep = seconds;
+        if (++framesRun == 5) {
+            Platform::MainWindowSize(windowWidth, windowHeight);
+            SceneManager::RemoveScene();
+        }
+    }
+    void Draw() override {
+        glClearColor(0, 1, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glReadPixels(400, 300, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, centrePixel);
+    }
+    std::string GetName() override { return "ShortScene"; }
+};
+
+Scene* MakeShortScene() { return new2(ShortScene, ShortScene); }
+
+}  // namespace
+
+TEST(EntryPoint, RunsFramesAndEndsWhenTheSceneRemovesItself) {
+    TestUtil::ClearLog("_stat.txt");
+    TestUtil::ClearLog("_error.txt");
+    size_t live = MemTrack::LiveAllocationCount();
+    EXPECT_EQ(RunGame(&MakeShortScene), 0);
+    EXPECT_EQ(framesRun, 5);
+    EXPECT_EQ(firstStep, 0.0f);
+    EXPECT_EQ(windowWidth, 800);
+    EXPECT_EQ(windowHeight, 600);
+    EXPECT_EQ(centrePixel[1], 255);
+    EXPECT_EQ(centrePixel[0], 0);
+    EXPECT_FALSE(G::IsInited());
+    EXPECT_EQ(Platform::MainWindow(), nullptr);
+    EXPECT_EQ(MemTrack::LiveAllocationCount(), live);
+
+    std::string stat = TestUtil::ReadFile("_stat.txt");
+    EXPECT_EQ(stat.rfind("OS Version: ", 0), 0u) << stat;
+    size_t info = stat.find("\nOpenGL info:\n  vender: ");
+    size_t check = stat.find("Checking OpenGL Extensions:\nGL_ARB_vertex_buffer_object supported.\n");
+    size_t last = stat.find("GL_ARB_texture_mirrored_repeat supported.\n\n");
+    size_t fps = stat.find("average FPS for invididual scenes:\n  -ShortScene (over 0 seconds): ");
+    ASSERT_NE(info, std::string::npos) << stat;
+    EXPECT_LT(info, check);
+    EXPECT_LT(check, last);
+    EXPECT_LT(last, fps) << stat;
+    EXPECT_EQ(TestUtil::CountOf(stat, " supported.\n"), 12);
+    EXPECT_EQ(TestUtil::CountOf(stat, "average FPS"), 1);
+    EXPECT_EQ(stat.substr(stat.size() - 13), " frames/sec\n\n");
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
+}
+
+TEST(FrameTiming, NoFrameWithinTheThresholdAndSkippedTimeCarriesOver) {
+    FrameClock clock;
+    clock.Start(1000000, 1000000);  // microsecond ticks
+    float seconds = -1;
+    EXPECT_FALSE(clock.FrameDue(1000000 + 504, seconds));  // 1/1982 s is 504.5 ticks
+    EXPECT_FALSE(clock.FrameDue(1000000 + 300, seconds));
+    EXPECT_EQ(seconds, -1.0f);
+    ASSERT_TRUE(clock.FrameDue(1000000 + 505, seconds));
+    EXPECT_FLOAT_EQ(seconds, 0.000505f);
+    // The next frame counts from the frame just run, not from the skipped looks.
+    EXPECT_FALSE(clock.FrameDue(1000505 + 400, seconds));
+    ASSERT_TRUE(clock.FrameDue(1000505 + 2000000, seconds));
+    EXPECT_FLOAT_EQ(seconds, 2.0f);
+}
+
+TEST(WindowProcedure, CharactersFirstThenMouseThenWindowMessages) {
+    TypedCharQueue::Clear();
+    Platform::WindowMessage typed;
+    typed.kind = Platform::MessageKind::Char;
+    typed.code = 'q';
+    EXPECT_EQ(MainWindowProc(typed), 0);
+    EXPECT_EQ(TypedCharQueue::NextTypedChar(), 'q');
+    Platform::WindowMessage move;
+    move.kind = Platform::MessageKind::MouseMove;
+    move.x = 33;
+    move.y = 44;
+    MainWindowProc(move);
+    int32_t x = 0, y = 0;
+    MouseState::GetPosition(x, y);
+    EXPECT_EQ(x, 33);
+    EXPECT_EQ(y, 44);
+}
+
+TEST(WindowProcedure, DeactivationLowersThePriority) {
+    errno = 0;
+    int before = getpriority(PRIO_PROCESS, 0);
+    Platform::WindowMessage message;
+    message.kind = Platform::MessageKind::Deactivate;
+    MainWindowProc(message);
+    int after = getpriority(PRIO_PROCESS, 0);
+    EXPECT_GT(after, before > 5 ? before - 1 : before);
+    EXPECT_EQ(OsVersionClass(), 9);
+    // Activation asks for normal again; without the privilege to raise it stays as it is.
+    message.kind = Platform::MessageKind::Activate;
+    MainWindowProc(message);
+    EXPECT_LE(getpriority(PRIO_PROCESS, 0), after);
+}
+
+TEST(EntryPoint, WithoutADisplayTheProgramSaysSoAndReturnsOne) {
+    TestUtil::ScopedFolder folder("nodisplay");
+    std::string program = TestUtil::BinaryDir() + "/halcyon";
+    int status = std::system(("env -u DISPLAY -u WAYLAND_DISPLAY " + program + " 2>stderr.txt").c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "couldn't register window class");
+    EXPECT_NE(TestUtil::ReadFile("stderr.txt").find("couldn't register window class"), std::string::npos);
+}
+
+TEST(EntryPoint, ProgramWithoutAFirstSceneEndsAfterOneFrame) {
+    TestUtil::ScopedFolder folder("terminate");
+    std::string program = TestUtil::BinaryDir() + "/halcyon";
+    int status = std::system((program + " >stdout.txt 2>stderr.txt").c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    std::string stat = TestUtil::ReadFile("_stat.txt");
+    // No scene ever ran: the statistics are only their closing line.
+    EXPECT_EQ(stat.substr(stat.size() - 4), ".\n\n\n") << stat;
+    EXPECT_EQ(TestUtil::CountOf(stat, "average FPS"), 0);
+}

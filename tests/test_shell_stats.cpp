@@ -1,0 +1,62 @@
+// The per-scene frame-rate statistics, written once per run (so this program
+// has the run to itself).
+#include <gtest/gtest.h>
+
+#include "CMemMan.h"
+#include "LogFile.h"
+#include "MainGame.h"
+#include "SceneManager.h"
+#include "TestUtil.h"
+
+namespace {
+
+class NamedScene : public Scene {
+public:
+    explicit NamedScene(const char* name) : name(name) {}
+    void Update(float) override {}
+    void Draw() override {}
+    std::string GetName() override { return name; }
+
+private:
+    const char* name;
+};
+
+}  // namespace
+
+TEST(SceneStatistics, SharedNamesClampedSecondsAndWrittenOnce) {
+    TestUtil::ClearLog("_stat.txt");
+    RunningFlag = true;
+    // Zero-time first updates are not counted; two "Alpha" scenes share an entry.
+    SceneManager::AddScene(new2(NamedScene, NamedScene("Beta")));
+    SceneManager::Update(0.125f);
+    for (int i = 0; i < 4; ++i) SceneManager::Update(2.0f);  // counted as 0.25 s each
+    SceneManager::AddScene(new2(NamedScene, NamedScene("Alpha")));
+    SceneManager::Update(0.125f);
+    SceneManager::Update(0.125f);
+    SceneManager::Update(0.125f);
+    SceneManager::RemoveScene();
+    SceneManager::AddScene(new2(NamedScene, NamedScene("Alpha")));
+    SceneManager::Update(0.125f);
+    SceneManager::Update(0.125f);
+    EXPECT_EQ(SceneManager::CurrentSceneName(), "Alpha");
+
+    // The window's destruction writes them; the shut-down after the loop does not again.
+    MainWindowProc(Platform::WindowMessage{Platform::MessageKind::Destroy});
+    SceneManager::ShutdownScenes();
+    const char* expected =
+        "average FPS for invididual scenes:\n"
+        "  -Alpha (over 0 seconds): 8 frames/sec\n"
+        "  -Beta (over 1 seconds): 4 frames/sec\n"
+        "\n";
+    EXPECT_EQ(TestUtil::ReadFile("_stat.txt"), expected);
+    EXPECT_EQ(SceneManager::CurrentSceneName(), "none");
+
+    // Nothing is counted or written after that.
+    SceneManager::AddScene(new2(NamedScene, NamedScene("Gamma")));
+    SceneManager::Update(0.125f);
+    SceneManager::Update(0.125f);
+    SceneManager::RemoveAllScenes();
+    SceneManager::ShutdownScenes();
+    EXPECT_EQ(TestUtil::ReadFile("_stat.txt"), expected);
+    EXPECT_EQ(MemTrack::LiveAllocationCount(), 0u);
+}

@@ -1,0 +1,395 @@
+// Fonts, texts and the text window on a real context (run under Xvfb): glyph
+// textures, what lands on the screen, and when layouts are rebuilt.
+#include <gtest/gtest.h>
+
+#include "GBFont.h"
+#include "LogFile.h"
+#include "TextTestGL.h"
+
+using namespace TextTest;
+
+namespace {
+
+const uint32_t Red = 0xFF0000FF, Green = 0xFF00FF00, Blue = 0xFFFF0000, Grey = 0xFFFFFFFF;
+
+class TextRender : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        InstallShaderFiles();
+        started = StartGraphics();
+    }
+    static void TearDownTestSuite() {
+        G::FreeTextResources();
+        StopGraphics();
+    }
+    void SetUp() override {
+        ASSERT_TRUE(started);
+        TestUtil::ClearLog("_error.txt");
+        ClearScreen();
+    }
+    static bool started;
+};
+bool TextRender::started = false;
+
+// Ink bounds of one cell of a font's glyph texture, in cell pixels.
+Box CellInk(G::FontRecord& font, int code) {
+    G::TextureLock lock(font.texture, 0, false);
+    uint32_t *texels = nullptr, pitch = 0, slice = 0, bits = 0, width = 0, height = 0, depth = 0;
+    Box box;
+    if (!lock.GetInfo(texels, pitch, slice, bits, width, height, depth)) return box;
+    int cell = int(width) / 16;
+    for (int y = 0; y < cell; ++y)
+        for (int x = 0; x < cell; ++x) {
+            uint32_t texel = texels[size_t((code / 16 * cell + y) * int(width) + code % 16 * cell + x)];
+            if ((texel >> 24) == 0) continue;
+            EXPECT_EQ(texel & 0xFFFFFF, 0xFFFFFFu) << "glyphs are white";
+            if (box.left < 0 || x < box.left) box.left = x;
+            if (x > box.right) box.right = x;
+            if (box.top < 0) box.top = y;
+            box.bottom = y;
+        }
+    lock.Unlock();
+    return box;
+}
+
+G::Text Colored(std::initializer_list<std::pair<uint32_t, const char*>> parts) {
+    G::Text text;
+    for (const auto& part : parts) {
+        text.AddColor(part.first);
+        text += G::Text(part.second);
+    }
+    return text;
+}
+
+}  // namespace
+
+TEST_F(TextRender, FontRecordsAreSharedByPixelHeightNameAndPitch) {
+    EXPECT_EQ(G::FontCellSize(16), 16);
+    EXPECT_EQ(G::FontPixelHeight(12), 12);
+    EXPECT_EQ(G::FontCellSize(32), 32);
+    EXPECT_EQ(G::FontPixelHeight(100), 64);
+    EXPECT_EQ(G::FontPixelHeight(3), 5);
+
+    G::FontRecord* sixteen = G::FindOrCreateFont("Arial", 16, false);
+    ASSERT_NE(sixteen, nullptr);
+    EXPECT_EQ(G::FindOrCreateFont("Arial", 20, false), sixteen);
+    EXPECT_EQ(sixteen->size, 16);  // the request that made it
+    EXPECT_NE(G::FindOrCreateFont("Arial", 16, true), sixteen);
+    EXPECT_NE(G::FindOrCreateFont("arial", 16, false), sixteen);  // names compare exactly
+    G::FontRecord* unnamed = G::FindOrCreateFont("", 16, false);
+    ASSERT_NE(unnamed, nullptr);
+    EXPECT_EQ(unnamed->name, "Ariel");
+    EXPECT_EQ(G::FindOrCreateFont("Ariel", 16, false), unnamed);
+    EXPECT_EQ(sixteen->texture.GetWidth(), 256u);
+    EXPECT_EQ(G::FindOrCreateFont("Arial", 40, false)->texture.GetWidth(), 512u);
+    EXPECT_EQ(G::FindOrCreateFont("Arial", 100, false)->texture.GetWidth(), 1024u);
+}
+
+TEST_F(TextRender, FontRequestsOutsideTheLimitsAreRefusedWithTheirMessages) {
+    std::string name31(31, 'x'), name32(32, 'x');
+    EXPECT_NE(G::FindOrCreateFont(name31, 16, false), nullptr);
+    EXPECT_EQ(G::FindOrCreateFont(name32, 16, false), nullptr);
+    EXPECT_EQ(G::FindOrCreateFont("Arial", 1.9f, false), nullptr);
+    std::string log = TestUtil::ReadFile("_error.txt");
+    EXPECT_EQ(TestUtil::CountOf(log, "Font name too long.  Can be 31 chars max.\n  -call stack:\n"), 1) << log;
+    EXPECT_EQ(TestUtil::CountOf(log, "Requested font size too small.  Must be at least 2.\n  call stack:\n"), 1);
+}
+
+TEST_F(TextRender, GlyphWidthsAndPlacingFollowTheInk) {
+    G::FontRecord* font = G::FindOrCreateFont("Arial", 16, false);
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->widths[' '], 4);  // 16 x 0.3
+    for (int code = 0; code < 32; ++code) EXPECT_EQ(font->widths[code], 0) << code;
+    EXPECT_FALSE(CellInk(*font, 'A' - 64).Any()) << "control codes have blank cells";
+    EXPECT_LT(font->widths['i'], font->widths['W']);
+    for (int code : {int('H'), int('W'), int('i'), int('g'), 0xC9}) {
+        Box ink = CellInk(*font, code);
+        ASSERT_TRUE(ink.Any()) << code;
+        EXPECT_EQ(ink.left, 1) << "ink starts in column 1: " << code;
+        EXPECT_EQ(font->widths[code], ink.right - ink.left + 2) << code;
+    }
+
+    G::FontRecord* fixed = G::FindOrCreateFont("Courier New", 16, true);
+    ASSERT_NE(fixed, nullptr);
+    for (int code : {int('i'), int('W'), int('.')}) {
+        Box ink = CellInk(*fixed, code);
+        ASSERT_TRUE(ink.Any()) << code;
+        int freeLeft = ink.left, freeRight = 15 - ink.right;
+        EXPECT_LE(std::abs(freeLeft - freeRight), 1) << "centred in the cell: " << code;
+    }
+}
+
+TEST_F(TextRender, HighCodesComeFromTheLowerHalfOfTheGlyphGrid) {
+    G::FontRecord* font = G::FindOrCreateFont("Arial", 16, false);
+    ASSERT_NE(font, nullptr);
+    EXPECT_FALSE(CellInk(*font, 0x81).Any());  // unassigned in Windows-1252
+    for (int code : {0x80, 0xC9, 0xE9, 0xFF}) {
+        Box cell = CellInk(*font, code);
+        ASSERT_TRUE(cell.Any()) << code;
+        ClearScreen();
+        G::Text text(std::string(1, char(code)));
+        text.SetFont("Arial");
+        text.SetPosition(100, 100);
+        text.Render();
+        Box drawn = LitBox(ReadPixels(90, 90, 40, 40));
+        ASSERT_TRUE(drawn.Any()) << code;
+        // One texel per pixel at size 16: the drawn glyph is the cell's ink.
+        EXPECT_NEAR(drawn.left - 100, cell.left, 1) << code;
+        EXPECT_NEAR(drawn.right - 100, cell.right, 1) << code;
+        EXPECT_NEAR(drawn.top - 100, cell.top, 1) << code;
+        EXPECT_NEAR(drawn.bottom - 100, cell.bottom, 1) << code;
+    }
+    // The accent of the capital E acute rises above a plain E.
+    EXPECT_LT(CellInk(*font, 0xC9).top, CellInk(*font, 'E').top);
+}
+
+TEST_F(TextRender, TextDrawsGlyphPixelsOfItsColourAtItsPosition) {
+    G::Text text = Colored({{Red, "HHHH"}});
+    text.SetFont("Arial");
+    text.SetPosition(200, 150);
+    text.Render();
+    float left, top, right, bottom;
+    text.Measure(left, top, right, bottom);
+    EXPECT_EQ(left, 200);
+    EXPECT_EQ(top, 150);
+    EXPECT_EQ(bottom, 166);
+    EXPECT_EQ(right, 200 + 4 * text.GetFont()->widths['H']);
+
+    Pixels p = ReadPixels(150, 100, 200, 120);
+    HueCount red = CountHue(p, 150, 100, 350, 220, Red);
+    EXPECT_GT(red.lit, 40);
+    EXPECT_EQ(red.wrong, 0);
+    Box box = LitBox(p);
+    EXPECT_GE(box.left, 200);
+    EXPECT_LE(box.right, int(right) + 1);
+    EXPECT_GE(box.top, 150);
+    EXPECT_LE(box.bottom, 166);
+
+    ClearScreen();
+    G::Text plain("HHHH");
+    plain.SetPosition(200, 150);
+    plain.Render();
+    HueCount grey = CountHue(ReadPixels(150, 100, 200, 120), 150, 100, 350, 220, Grey);
+    EXPECT_GT(grey.lit, 40);
+    EXPECT_EQ(grey.wrong, 0) << "default colour is light grey";
+}
+
+TEST_F(TextRender, AColourSetMidEntryHoldsOnTheWrappedLineUntilTheNextRun) {
+    // "HHH " | green "HHH HHH" | blue "HHH": wraps after the second blank, so
+    // the second line is three green then three blue capitals.
+    G::Text text = Colored({{Grey, "HHH "}, {Green, "HHH HHH"}, {Blue, "HHH"}});
+    text.SetFont("Arial");
+    G::FontRecord* font = text.GetFont();
+    ASSERT_NE(font, nullptr);
+    int h = font->widths['H'], blank = font->widths[' '];
+    text.SetWidth(7 * h + 2 * blank);
+    text.SetPosition(100, 100);
+    float left, top, right, bottom;
+    text.Measure(left, top, right, bottom);
+    ASSERT_EQ(bottom - top, 32) << "two lines";
+    text.Render();
+
+    Pixels p = ReadPixels(100, 100, 300, 32);
+    HueCount firstGrey = CountHue(p, 100, 100, 100 + 3 * h, 116, Grey);
+    HueCount firstGreen = CountHue(p, 100 + 3 * h + blank, 100, 100 + 6 * h + 2 * blank, 116, Green);
+    HueCount secondGreen = CountHue(p, 100, 116, 100 + 3 * h, 132, Green);
+    HueCount secondBlue = CountHue(p, 100 + 3 * h + 1, 116, 100 + 6 * h + 1, 132, Blue);
+    for (HueCount c : {firstGrey, firstGreen, secondGreen, secondBlue}) {
+        EXPECT_GT(c.lit, 20);
+        EXPECT_EQ(c.wrong, 0);
+    }
+}
+
+TEST_F(TextRender, TheBufferIsRebuiltOnlyWhenSomethingChanged) {
+    G::Text text("0123456789");
+    text.SetPosition(10, 10);
+    text.Render();
+    EXPECT_EQ(text.GetBuildCount(), 1u);
+    EXPECT_EQ(text.GetVertexCount(), 60u);
+    EXPECT_EQ(text.GetVertexCapacity(), 6u * 42);  // 32 characters of slack
+    text.Render();
+    EXPECT_EQ(text.GetBuildCount(), 1u);
+    text.SetPosition(10, 10);
+    text.Render();
+    EXPECT_EQ(text.GetBuildCount(), 1u) << "the same position is no change";
+    text.SetPosition(20, 10);
+    text.Render();
+    EXPECT_EQ(text.GetBuildCount(), 2u);
+    text.AddColor(Red);
+    text += G::Text(std::string(32, 'x'));  // 42 characters: still fits
+    text.Render();
+    EXPECT_EQ(text.GetBuildCount(), 3u);
+    EXPECT_EQ(text.GetVertexCapacity(), 6u * 42);
+    text += G::Text("y");
+    text.Render();
+    EXPECT_EQ(text.GetVertexCapacity(), 6u * (43 + 32));
+    text = "short";
+    text.Render();
+    EXPECT_EQ(text.GetVertexCapacity(), 6u * (43 + 32)) << "never shrinks";
+    EXPECT_EQ(text.GetVertexCount(), 30u);
+    text.SetFontSize(20);  // the same record, but larger quads
+    text.Render();
+    EXPECT_EQ(text.GetBuildCount(), 6u);
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
+}
+
+TEST_F(TextRender, ATextWithoutAFontDrawsNothingAndMeasuresAsAPoint) {
+    G::Text text("Hello");
+    text.SetFont(std::string(40, 'n'));
+    text.SetPosition(30, 40);
+    float left, top, right, bottom;
+    text.Measure(left, top, right, bottom);
+    EXPECT_EQ(left, 30);
+    EXPECT_EQ(right, 30);
+    EXPECT_EQ(top, 40);
+    EXPECT_EQ(bottom, 40);
+    text.Render();
+    text.Render();
+    EXPECT_FALSE(LitBox(ReadPixels(0, 0, 200, 200)).Any());
+    // Tried once, not at every draw.
+    EXPECT_EQ(TestUtil::CountOf(TestUtil::ReadFile("_error.txt"), "Font name too long."), 1);
+    size_t consumed = 0;
+    std::string line;
+    float width = 1;
+    EXPECT_FALSE(text.GetLine(1, consumed, line, width, false));
+    EXPECT_EQ(consumed, 4u);
+    EXPECT_EQ(line, "");
+    EXPECT_EQ(width, 0);
+}
+
+TEST_F(TextRender, CopiesKeepSettingsAndAssignmentsResetColours) {
+    G::Text original = Colored({{Red, "ab"}});
+    original.SetPosition(5, 6);
+    original.SetWidth(300);
+    original.SetFontSize(20);
+    G::Text copy(original);
+    EXPECT_EQ(copy.AsText(), "ab");
+    EXPECT_EQ(copy.GetX(), 5);
+    EXPECT_EQ(copy.GetY(), 6);
+    EXPECT_EQ(copy.GetWrapWidth(), 300);
+    EXPECT_EQ(copy.GetFontSize(), 20);
+    ASSERT_EQ(copy.GetColorRuns().size(), 1u);
+    copy = "cd";
+    ASSERT_EQ(copy.GetColorRuns().size(), 1u);
+    EXPECT_EQ(copy.GetColorRuns()[0].color, G::DefaultTextColor);
+    G::Text number(42);
+    EXPECT_EQ(number.AsText(), "42");
+    G::Text fps("FPS: ");
+    fps += G::Text(Vary(59));
+    EXPECT_EQ(fps.AsText(), "FPS: 59");
+    fps.Clear();
+    EXPECT_EQ(fps.AsText(), "");
+    EXPECT_TRUE(fps.GetColorRuns().empty());
+}
+
+// --- the text window -------------------------------------------------------
+
+namespace {
+
+G::TextWindow GameWindow(float height = 250) { return G::TextWindow(40, 300, 700, height, 60, 16, "Arial", false, 0.5f); }
+
+}  // namespace
+
+TEST_F(TextRender, TheSixtyFirstEntryDropsTheOldest) {
+    G::TextWindow window = GameWindow();
+    for (int i = 0; i < 61; ++i) window.AddText(G::Text("entry " + std::to_string(i)));
+    ASSERT_EQ(window.GetLineCount(), 60u);
+    EXPECT_EQ(window.GetLine(0).text.AsText(), "entry 1");
+    EXPECT_EQ(window.GetLine(59).text.AsText(), "entry 60");
+    // Newest at the bottom edge; only the lines that overlap the window draw.
+    EXPECT_EQ(window.GetLine(59).text.GetY(), 300 + 250 - 16);
+    EXPECT_EQ(window.GetLastVisible(), 59);
+    EXPECT_EQ(window.GetFirstVisible(), 60 - 16);  // 250 / 16 rounded up
+
+    window.Render();
+    Pixels p = ReadPixels(0, 0, 800, 600);
+    Box box = LitBox(p);
+    ASSERT_TRUE(box.Any());
+    EXPECT_GE(box.top, 300) << "clipped to the window";
+    EXPECT_LE(box.bottom, 549);
+    EXPECT_GE(box.left, 40);
+    EXPECT_GE(box.bottom, 534) << "the newest line sits on the bottom edge";
+}
+
+TEST_F(TextRender, EntriesWrapToTheWindowWidthAndStackByTheirHeight) {
+    G::TextWindow window(40, 300, 100, 250, 60, 16, "Arial", false, 0.5f);
+    window.AddText(G::Text("one two three four five six"));
+    window.AddText(G::Text("x"));
+    ASSERT_EQ(window.GetLineCount(), 2u);
+    float tall = window.GetLine(0).height;
+    EXPECT_GE(tall, 32);
+    EXPECT_EQ(window.GetLine(1).height, 16);
+    EXPECT_EQ(window.GetLine(0).text.GetWrapWidth(), 100);
+    EXPECT_EQ(window.GetLine(0).text.GetY(), 550 - 16 - tall);
+}
+
+TEST_F(TextRender, ScrollMovesTheStackAsTheExampleSays) {
+    // 25 entries of 16 pixels: 400 in a window of 250.
+    G::TextWindow window = GameWindow();
+    window.AddText(G::Text("OLDEST"));
+    for (int i = 1; i < 24; ++i) window.AddText(G::Text("."));
+    window.AddText(G::Text("NEWEST"));
+    auto top = [&](size_t i) { return window.GetLine(i).text.GetY(); };
+
+    EXPECT_EQ(window.GetScroll(), 1);
+    EXPECT_EQ(top(24) + 16, 550);
+    window.SetScroll(0);
+    EXPECT_EQ(top(0), 300);
+    EXPECT_EQ(window.GetFirstVisible(), 0);
+    window.SetScroll(0.5f);
+    EXPECT_EQ(top(24) + 16, 550 + 75);
+    EXPECT_EQ(top(0), 300 - 75);
+    window.SetScroll(7);
+    EXPECT_EQ(window.GetScroll(), 1);
+    window.SetScroll(-1);
+    EXPECT_EQ(window.GetScroll(), 0);
+
+    ClearScreen();
+    window.Render();
+    Box oldest = LitBox(ReadPixels(40, 300, 700, 16));
+    EXPECT_GT(oldest.right - oldest.left, 40) << "the oldest entry drawn at the top edge";
+    window.SetScroll(1);
+    ClearScreen();
+    window.Render();
+    Box newest = LitBox(ReadPixels(40, 534, 700, 16));
+    EXPECT_GT(newest.right - newest.left, 40);
+    EXPECT_LT(LitBox(ReadPixels(40, 300, 700, 16)).right - 40, 10) << "only dots at the top now";
+}
+
+TEST_F(TextRender, AShortStackSitsOnTheBottomEdgeAtAnyScroll) {
+    G::TextWindow window = GameWindow();
+    window.AddText(G::Text("a"));
+    window.AddText(G::Text("b"));
+    window.SetScroll(0);
+    EXPECT_EQ(window.GetLine(1).text.GetY(), 534);
+    EXPECT_EQ(window.GetLine(0).text.GetY(), 518);
+    EXPECT_EQ(window.GetFirstVisible(), 0);
+    EXPECT_EQ(window.GetLastVisible(), 1);
+}
+
+// Runs last in this program: it shuts the device down and starts it again.
+TEST_F(TextRender, ZZShutdownReleasesFontsAndTextsFindNewOnes) {
+    G::Text text("after");
+    text.Render();
+    ASSERT_NE(text.GetFont(), nullptr);
+    ASSERT_GT(G::FontCount(), 0u);
+    size_t count = G::FontCount();
+    TestUtil::ClearLog("_stat.txt");
+    G::FreeTextResources();
+    G::Shutdown();
+    EXPECT_EQ(G::FontCount(), 0u);
+    EXPECT_NE(TestUtil::ReadFile("_stat.txt").find("Font textures generated: " + std::to_string(count) + "\n\n"),
+              std::string::npos);
+    G::Setup setup;
+    ASSERT_TRUE(G::Init(Platform::MainWindow(), &setup));
+    // The old text must not read the released record: it finds a new one.
+    float left, top, right, bottom;
+    text.Measure(left, top, right, bottom);
+    EXPECT_EQ(G::FontCount(), 1u);
+    EXPECT_EQ(right, float(G::FindOrCreateFont("", 16, false)->widths['a'] + text.GetFont()->widths['f'] +
+                           text.GetFont()->widths['t'] + text.GetFont()->widths['e'] + text.GetFont()->widths['r']));
+    ClearScreen();
+    G::Text fresh("after");
+    fresh.Render();
+    EXPECT_TRUE(LitBox(ReadPixels(0, 0, 100, 30)).Any());
+}

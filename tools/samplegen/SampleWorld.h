@@ -1,0 +1,10 @@
+// The maps of the sample world: the village, the island reached by a portal,
+// and the meadow dream.
+#pragma once
+#include "SampleMap.h"
+
+SampleMap BuildVillage();
+SampleMap BuildIsland();
+SampleMap BuildMeadowDream();
+// Floors a character cannot stand on (the server keeps walkers off them).
+bool IsWaterFloor(uint16_t floor);
