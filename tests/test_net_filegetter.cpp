@@ -189,6 +189,24 @@ TEST_F(FileGetterTest, UnsafeIdsAreRefusedBeforeAnythingIsCreated) {
     EXPECT_EQ(server.ServedConnections(), 0);
 }
 
+TEST_F(FileGetterTest, UnknownDreamIsAnAnomalousReply) {
+    Listen();
+    EXPECT_FALSE(Download("nosuch"));
+    EXPECT_EQ(CountOf(Log(), "Anomolous response recieved to RC request.\n"), 1);
+    EXPECT_FALSE(Exists("hlcn_tmp/nosuch/nosuch.dream"));
+}
+
+TEST(DreamIds, PlainNamesPassAndEachUnsafeKindIsNamed) {
+    for (const char* id : {"d1", "Brisken-Dream_2", "a.b", ".hidden", "with space"})
+        EXPECT_EQ(UnsafeDreamIdReason(id), "") << id;
+    EXPECT_EQ(UnsafeDreamIdReason(""), "it is empty");
+    EXPECT_EQ(UnsafeDreamIdReason("a/b"), "it contains a path separator");
+    EXPECT_EQ(UnsafeDreamIdReason("a\\b"), "it contains a path separator");
+    EXPECT_EQ(UnsafeDreamIdReason("C:x"), "it contains a drive letter");
+    EXPECT_EQ(UnsafeDreamIdReason("a\tb"), "it contains a control character");
+    EXPECT_EQ(UnsafeDreamIdReason(". ."), "it is a \".\" or \"..\" component");
+}
+
 TEST_F(FileGetterTest, UnreachableServerFailsAtOnce) {
     // No address file at all.
     QUIL::FileGetter* getter = new2(QUIL::FileGetter, QUIL::FileGetter("d1", "hlcn_tmp\\d1"));
