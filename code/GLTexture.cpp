@@ -157,7 +157,11 @@ bool Texture::Load(const std::string& fileName, bool colorKey, uint32_t kind, bo
             ErrorLog << "Color key not supported on 3d textures.\n";
             return false;
         }
-        if (!Load3D(fileName)) return false;
+        // A failed load leaves the handle empty, even when the texture was made.
+        if (!Load3D(fileName)) {
+            SRFree();
+            return false;
+        }
         SRRecord()->name = fileName;
         return true;
     }
