@@ -1,7 +1,9 @@
 #include "MainGame.h"
 
 #include "CMemMan.h"
+#include "GBFont.h"
 #include "GLDevice.h"
+#include "ImageLoader.h"
 #include "InputState.h"
 #include "LogFile.h"
 #include "SceneManager.h"
@@ -45,7 +47,7 @@ void StartUp(FirstSceneMaker makeFirstScene) {
     }
     if (RunningFlag) RunningFlag = KeyboardState::Start(Platform::MainWindow(), false);
     if (!RunningFlag) return;
-    // The image loader starts here.
+    G::StartImageLoader();
     Scene* first = makeFirstScene ? makeFirstScene() : nullptr;
     if (first) SceneManager::AddScene(first);
 }
@@ -96,7 +98,9 @@ int RunLoop() {
 
 void ShutDown() {
     SceneManager::ShutdownScenes();
-    // The mesh registry, the font resources and the image loader are released here, in that order.
+    // The mesh registry, when models arrive, is released before the fonts.
+    G::FreeTextResources();
+    G::StopImageLoader();
     KeyboardState::Release();
     G::Shutdown();
     Platform::DestroyMainWindow();

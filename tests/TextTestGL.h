@@ -20,13 +20,7 @@ namespace TextTest {
 const int WindowWidth = 800, WindowHeight = 600;
 
 // The system's own shader files, where the program looks for them.
-inline void InstallShaderFiles() {
-    namespace fs = std::filesystem;
-    fs::create_directories("data/shaders");
-    for (const char* name : {"glsl_base.glsl", "gbfont.glsl_v", "simple.glsl_v"})
-        fs::copy_file(TestUtil::SourceDir() + "/data/shaders/" + name, std::string("data/shaders/") + name,
-                      fs::copy_options::overwrite_existing);
-}
+inline void InstallShaderFiles() { TestUtil::InstallDataFiles(); }
 
 inline bool StartGraphics() {
     if (!Platform::CreateMainWindow("text test", WindowWidth, WindowHeight)) {

@@ -70,7 +70,7 @@ protected:
         delete2(client);
         server.reset();
         files.reset();
-        Platform::SetMessageBoxHook(nullptr);
+        TestUtil::AnswerBoxesByDefault();
     }
 
     static void ResetClient() {

@@ -45,6 +45,7 @@ Scene* MakeShortScene() { return new2(ShortScene, ShortScene); }
 }  // namespace
 
 TEST(EntryPoint, RunsFramesAndEndsWhenTheSceneRemovesItself) {
+    TestUtil::InstallDataFiles();  // the frame-rate text's shader
     TestUtil::ClearLog("_stat.txt");
     TestUtil::ClearLog("_error.txt");
     size_t live = MemTrack::LiveAllocationCount();
@@ -71,7 +72,7 @@ TEST(EntryPoint, RunsFramesAndEndsWhenTheSceneRemovesItself) {
     EXPECT_LT(last, fps) << stat;
     EXPECT_EQ(TestUtil::CountOf(stat, " supported.\n"), 12);
     EXPECT_EQ(TestUtil::CountOf(stat, "average FPS"), 1);
-    EXPECT_EQ(stat.substr(stat.size() - 13), " frames/sec\n\n");
+    EXPECT_NE(stat.find(" frames/sec\n\n", fps), std::string::npos) << stat;
     EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
 }
 

@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "platform/PlatformSystem.h"
+#include "TestUtil.h"
 
 int main(int argc, char** argv) {
-    // A test never waits on a real dialog: boxes take their default answer
-    // unless a test installs its own hook.
-    Platform::SetMessageBoxHook([](const std::string&, const std::string&, bool yesNo) { return !yesNo; });
+    // A test never waits on a real dialog.
+    TestUtil::AnswerBoxesByDefault();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,5 +1,7 @@
 #include "TestUtil.h"
 
+#include "platform/PlatformSystem.h"
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -30,6 +32,15 @@ int CountOf(const std::string& text, const std::string& needle) {
          at = text.find(needle, at + needle.size()))
         ++n;
     return n;
+}
+
+void AnswerBoxesByDefault() {
+    Platform::SetMessageBoxHook([](const std::string&, const std::string&, bool yesNo) { return !yesNo; });
+}
+
+void InstallDataFiles() {
+    fs::copy(SourceDir() + "/data", "data",
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
 }
 
 std::string SourceDir() { return HALCYON_SOURCE_DIR; }
