@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include "LogFile.h"
+#include "StaticOrder.h"
+#include "TestUtil.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+// Recurses `depth` times, then takes the stack.
+__attribute__((noinline)) std::string DeepStack(int depth) {
+    if (depth == 0) return CallStackText();
+    std::string text = DeepStack(depth - 1);
+    text.push_back('\0');  // work after the call keeps every frame
+    text.pop_back();
+    return text;
+}
+
+__attribute__((noinline)) void MisusingOperation() { ReportMisuse("Error: misuse of the operation.\n"); }
+__attribute__((noinline)) void FailingOperation() { ReportWithStack("Error: the operation failed.\n"); }
+
+// Writes to ErrorLog from a static that is destroyed after the logs.
+struct LateWriter {
+    bool armed = false;
+    ~LateWriter() {
+        if (armed) ErrorLog << "written after the logs were destroyed\n";
+    }
+};
+LateWriter lateWriter STATIC_ORDER(STATIC_PROFILER);
+
+class LogFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { TestUtil::ClearLog("_error.txt"); }
+};
+
+}  // namespace
+
+TEST_F(LogFileTest, AppendsWithoutSeparators) {
+    TestUtil::ScopedFolder folder("appends");
+    LogFile log("_test.txt", true);
+    log << "count " << -5 << " " << 12L << "\n";
+    log << std::string("str") << std::string("in\0visible", 9) << "\n";
+    log << "";
+    log << static_cast<const char*>(nullptr);
+    log << 3000000000u << " " << static_cast<unsigned long>(4294967295u) << "\n";
+    log << 0.5 << " " << 1.0 / 3 << " " << 1e300 << "\n";
+    EXPECT_EQ(TestUtil::ReadFile("_test.txt"), "count -5 12\nstrin\n-1294967296 -1\n0.5 0.33333333333333331483 1.0000000000000000525e+300\n");
+}
+
+TEST_F(LogFileTest, ConstructionEmptiesTheFileAndAFailedOpenIsSilent) {
+    TestUtil::ScopedFolder folder("truncate");
+    TestUtil::WriteFile("_old.txt", "from an earlier run\n");
+    LogFile log("_old.txt", false);
+    EXPECT_EQ(TestUtil::ReadFile("_old.txt"), "");
+    log << "new\n";
+    EXPECT_EQ(TestUtil::ReadFile("_old.txt"), "new\n");
+
+    LogFile lost("missing folder\\x.txt", true);
+    lost << "dropped\n";
+    EXPECT_FALSE(std::filesystem::exists("missing folder"));
+    EXPECT_STREQ(lost.FileName(), "missing folder\\x.txt");
+}
+
+TEST_F(LogFileTest, CallStackTextFormat) {
+    std::string stack = CallStackText();
+    std::vector<std::string> lines = Lines(stack);
+    ASSERT_GE(lines.size(), 3u) << stack;
+    EXPECT_TRUE(std::regex_match(lines[0], std::regex("   test_logfile: CallStackText.* - .*code/LogFile\\.cpp - Line [0-9]+")))
+        << lines[0];
+    EXPECT_TRUE(std::regex_match(lines[1], std::regex("   test_logfile: LogFileTest_CallStackTextFormat_Test::TestBody\\(\\) - "
+                                                      ".*tests/test_logfile\\.cpp - Line [0-9]+")))
+        << lines[1];
+    std::regex frame("   [^ :]+: (.+ - .+ - Line [0-9]+|\\(external code\\))|  \\(Error\\?\\): \\(external code\\)");
+    for (const std::string& line : lines) EXPECT_TRUE(std::regex_match(line, frame)) << line;
+}
+
+TEST_F(LogFileTest, StacksStopAfterSixtyFourFrames) {
+    std::vector<std::string> lines = Lines(DeepStack(80));
+    ASSERT_EQ(lines.size(), 65u);
+    EXPECT_EQ(lines[64], "  (Error while walking stack... over 64 walks... ending prematurely)");
+    EXPECT_NE(lines[1].find("DeepStack"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[63].find("DeepStack"), std::string::npos) << lines[63];
+    EXPECT_LT(Lines(DeepStack(3)).size(), 64u);
+}
+
+TEST_F(LogFileTest, DropFirstLine) {
+    EXPECT_EQ(DropFirstLine("no break"), "no break");
+    EXPECT_EQ(DropFirstLine("first\nsecond\n"), "second\n");
+    EXPECT_EQ(DropFirstLine("first\tsecond"), "second");  // any control character ends the line
+    EXPECT_EQ(DropFirstLine(""), "");
+    EXPECT_EQ(DropFirstLine("\n"), "");
+}
+
+TEST_F(LogFileTest, ReportFormsStartAtTheReportingFunction) {
+    MisusingOperation();
+    std::vector<std::string> lines = Lines(TestUtil::ReadFile("_error.txt"));
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "Error: misuse of the operation.");
+    EXPECT_EQ(lines[1], "  -attempt made from:");
+    EXPECT_NE(lines[2].find(": (anonymous namespace)::MisusingOperation() - "), std::string::npos) << lines[2];
+    EXPECT_NE(lines[3].find("ReportFormsStartAtTheReportingFunction"), std::string::npos) << lines[3];
+    EXPECT_EQ(lines.back(), "");  // the closing "\n" after the stack
+
+    TestUtil::ClearLog("_error.txt");
+    FailingOperation();
+    lines = Lines(TestUtil::ReadFile("_error.txt"));
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "Error: the operation failed.");
+    EXPECT_EQ(lines[1], "  -call stack:");
+    EXPECT_NE(lines[2].find(": (anonymous namespace)::FailingOperation() - "), std::string::npos) << lines[2];
+}
+
+TEST_F(LogFileTest, SystemErrorText) {
+    errno = ENOENT;
+    std::string text = SystemErrorText();
+    EXPECT_EQ(text, "No such file or directory");
+    errno = 0;
+    EXPECT_EQ(SystemErrorText(), "");
+}
+
+TEST_F(LogFileTest, TheProgramsLogsAreEmptiedAtStartAndOutliveStaticDestruction) {
+    TestUtil::ScopedFolder folder("program");
+    EXPECT_STREQ(ErrorLog.FileName(), "_error.txt");
+    EXPECT_STREQ(StatLog.FileName(), "_stat.txt");
+    EXPECT_STREQ(NetLog.FileName(), "_netlog.txt");
+    EXPECT_STREQ(MeshStatsLog.FileName(), "_meshStats.txt");
+    EXPECT_STREQ(ShaderLog.FileName(), "_shaders.txt");
+    EXPECT_EXIT(
+        {
+            lateWriter.armed = true;
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "written after the logs were destroyed\n");
+}
