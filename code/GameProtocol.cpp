@@ -119,9 +119,12 @@ GridCell CellAt(std::string_view line, size_t at) {
     return ServerToGrid(DecodeBase95(line.substr(at, 2)), DecodeBase95(line.substr(at + 2, 2)), TheWorldMap.H);
 }
 
-// Files the server names are opened only inside the game's folder.
+// Files the server names are opened only inside the game's folder. A NUL
+// byte is refused too: the file system would stop reading the name there.
 bool IsInsideGameFolder(std::string_view name) {
-    if (name.empty() || name[0] == '\\' || name[0] == '/' || Contains(name, ":")) return false;
+    if (name.empty() || name[0] == '\\' || name[0] == '/' || Contains(name, ":") ||
+        Contains(name, std::string_view("\0", 1)))
+        return false;
     size_t start = 0;
     while (start <= name.size()) {
         size_t end = name.find_first_of("\\/", start);
@@ -348,6 +351,11 @@ void HandleBufferedLines() {
 
 }  // namespace
 
+void TakeServerBytes(const char* bytes, size_t size) {
+    state.buffer.append(bytes, size);
+    HandleBufferedLines();
+}
+
 void SetServerConnection(NET::Client* connection) { state.connection = connection; }
 
 void ResetGameProtocol(LoginPhase phase) {
@@ -369,10 +377,8 @@ bool SendServerLine(std::string_view line) {
 
 void PumpServerInput() {
     if (!state.connection || state.connection->ReceivedByteCount() == 0) return;
-    if (state.connection->IsConnected() && state.connection->ReceiveData(state.block)) {
-        state.buffer.append(state.block.data(), state.block.size());
-        HandleBufferedLines();
-    }
+    if (state.connection->IsConnected() && state.connection->ReceiveData(state.block))
+        TakeServerBytes(state.block.data(), state.block.size());
     state.greeting = false;
 }
 

@@ -1,6 +1,5 @@
 #include "WorldMap.h"
 
-#include "GameProtocol.h"
 #include "FileUtil.h"
 #include "LogFile.h"
 #include "StaticOrder.h"
@@ -14,15 +13,8 @@ WorldMap TheWorldMap STATIC_ORDER(STATIC_GAME);
 void WorldMap::Clear() {
     MapLoaded = false;
     N = 0;
-    cells.clear();
 }
 
-void WorldMap::Reset(int32_t width, int32_t height) {
-    W = width;
-    H = height;
-    N = width + height;
-    cells.assign(static_cast<size_t>(N) * N, MapCell());
-}
 
 namespace {
 
@@ -91,39 +83,55 @@ bool SizeIsUsable(const MapSize& size, const std::string& path) {
 }
 
 // Everything from the current position to the end, at most `wanted` bytes.
-std::vector<uint8_t> ReadBody(FILE* file, size_t wanted) {
+// The buffer is kept from load to load: maps come in similar sizes.
+const std::vector<uint8_t>& ReadBody(FILE* file, size_t wanted) {
+    static std::vector<uint8_t> body;
     long start = std::ftell(file);
     long end = start;
     if (start >= 0 && std::fseek(file, 0, SEEK_END) == 0) end = std::ftell(file);
     std::fseek(file, start, SEEK_SET);
     size_t available = end > start ? static_cast<size_t>(end - start) : 0;
-    std::vector<uint8_t> body(std::min(wanted, available));
+    body.resize(std::min(wanted, available));
     body.resize(std::fread(body.data(), 1, body.size(), file));
     return body;
 }
 
-uint16_t Word(const std::vector<uint8_t>& body, size_t at) {
-    return static_cast<uint16_t>(body[at] | (body[at + 1] << 8));
-}
+// The file's three layers, looked up by server cell. Values the body does
+// not reach keep the defaults.
+class MapBody {
+public:
+    MapBody(const std::vector<uint8_t>& bytes, int32_t width, int32_t height)
+        : bytes(bytes), W(width), H(height), count(size_t(width) * size_t(height)) {}
 
-// The three layers of server cell (x, y) go to its grid cell in one visit.
-// Layers the body does not reach keep the defaults of WorldMap::Reset.
-void StoreBody(const std::vector<uint8_t>& body, WorldMap& map) {
-    const size_t W = map.W, H = map.H, count = W * H;
-    const size_t floors = 0, objects = 2 * count, walls = 4 * count;
-    for (size_t x = 0; x < W; ++x) {
-        for (size_t y = 0; y < H; ++y) {
-            GridCell g = ServerToGrid(int32_t(x), int32_t(y), map.H);
-            if (!map.Inside(g.x, g.y)) continue;
-            size_t i = x * H + y;
-            if (floors + 2 * i + 1 < body.size()) map.SetFloor(g.x, g.y, Word(body, floors + 2 * i));
-            if (objects + 2 * i + 1 < body.size()) map.SetObject(g.x, g.y, Word(body, objects + 2 * i));
-            size_t wallX = walls + x * 2 * H + y;
-            if (wallX < body.size()) map.SetWallX(g.x, g.y, body[wallX]);
-            if (wallX + H < body.size()) map.SetWallY(g.x, g.y, body[wallX + H]);
-        }
+    // Row Y of the grid. The server cells landing on it are those of
+    // GridToServer: y = X + Y - h runs through 0..H-1 and x = (X - Y + h + 1) / 2
+    // through 0..W-1, which gives the span of X worked out below.
+    void FillRow(int32_t Y, MapCell* row, const MapCell* defaults, int32_t N) const {
+        const int32_t h = H / 2;
+        const int32_t first = std::max({0, h - Y, Y - h - 1});
+        const int32_t last = std::max(first - 1, std::min({N - 1, h - Y + H - 1, Y - h + 2 * W - 2}));
+        std::copy_n(defaults, first, row);
+        for (int32_t X = first; X <= last; ++X) row[X] = At(size_t((X - Y + h + 1) >> 1), size_t(X + Y - h));
+        std::copy_n(defaults, N - 1 - last, row + last + 1);
     }
-}
+
+private:
+    MapCell At(size_t x, size_t y) const {
+        MapCell cell;
+        size_t i = x * H + y;
+        if (2 * i + 1 < bytes.size()) cell.floor = Word(2 * i);
+        if (2 * (count + i) + 1 < bytes.size()) cell.object = Word(2 * (count + i));
+        size_t wallX = 4 * count + x * 2 * H + y;
+        if (wallX < bytes.size()) cell.wallX = bytes[wallX];
+        if (wallX + H < bytes.size()) cell.wallY = bytes[wallX + H];
+        return cell;
+    }
+    uint16_t Word(size_t at) const { return static_cast<uint16_t>(bytes[at] | (bytes[at + 1] << 8)); }
+
+    const std::vector<uint8_t>& bytes;
+    const int32_t W, H;
+    const size_t count;
+};
 
 }  // namespace
 
@@ -137,13 +145,15 @@ bool LoadMapFile(const std::string& path) {
     MapSize size;
     bool usable = ReadHeader(file, path, size) && SizeIsUsable(size, path);
     if (usable) {
-        TheWorldMap.Reset(size.width, size.height);
         size_t wanted = 6 * size_t(size.width) * size_t(size.height);
-        std::vector<uint8_t> body = ReadBody(file, wanted);
-        if (body.size() < wanted)
+        const std::vector<uint8_t>& bytes = ReadBody(file, wanted);
+        if (bytes.size() < wanted)
             ErrorLog << "Warning: map file body ended early: " << path << "\n"
                      << "  -cells it does not reach keep their defaults.\n";
-        StoreBody(body, TheWorldMap);
+        MapBody body(bytes, size.width, size.height);
+        TheWorldMap.Build(size.width, size.height, [&body](int32_t Y, MapCell* row, const MapCell* defaults, int32_t n) {
+            body.FillRow(Y, row, defaults, n);
+        });
         TheWorldMap.MapLoaded = true;
     }
     std::fclose(file);

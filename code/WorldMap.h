@@ -2,7 +2,9 @@
 // N x N cells (N = W + H), filled from a map file and changed cell by cell
 // by the protocol.
 #pragma once
+#include <algorithm>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -33,19 +35,38 @@ public:
 
     bool Inside(int32_t x, int32_t y) const { return x >= 0 && y >= 0 && x < N && y < N; }
     // The N x N cells, row by row: cell (X, Y) at Y * N + X.
-    const std::vector<MapCell>& Cells() const { return cells; }
+    std::span<const MapCell> Cells() const { return {cells.data(), static_cast<size_t>(N) * N}; }
 
     // Empties the map (the storage is kept for the next load).
     void Clear();
     // Sizes the grid for a file of the given width and height and fills it
     // with the defaults: no floor, no object, no walls.
-    void Reset(int32_t width, int32_t height);
+    void Reset(int32_t width, int32_t height) {
+        Build(width, height, [](int32_t, MapCell* row, const MapCell* defaults, int32_t n) {
+            std::copy_n(defaults, n, row);
+        });
+    }
+    // Sizes the grid, then fillRow(Y, row, defaults, N) must write all N cells
+    // of every row, in order; `defaults` is a row of default cells to copy
+    // from. Each cell is written once, front to back, into storage kept
+    // from the last load.
+    template <class FillRow>
+    void Build(int32_t width, int32_t height, FillRow fillRow) {
+        W = width;
+        H = height;
+        N = width + height;
+        const size_t count = static_cast<size_t>(N) * N;
+        if (cells.size() < count) cells.resize(count);
+        defaultRow.assign(static_cast<size_t>(N), MapCell());
+        for (int32_t Y = 0; Y < N; ++Y) fillRow(Y, cells.data() + static_cast<size_t>(Y) * N, defaultRow.data(), N);
+    }
 
 private:
     MapCell& Cell(int32_t x, int32_t y) { return cells[static_cast<size_t>(y) * N + x]; }
     const MapCell& Cell(int32_t x, int32_t y) const { return cells[static_cast<size_t>(y) * N + x]; }
 
-    std::vector<MapCell> cells;
+    std::vector<MapCell> cells;       // at least N x N; the storage outlives a load
+    std::vector<MapCell> defaultRow;  // N default cells for Build
 };
 
 extern WorldMap TheWorldMap;

@@ -318,7 +318,9 @@ TEST_F(Protocol, FilesOutsideTheGameFolderAreNeverOpened) {
     WriteFile("inside.map", "MAP V01.10 Quillmor\nheight=2\nwidth=2\nBODY\n");
     const std::string outside = TestUtil::ReadFile("inside.map");
     ASSERT_FALSE(outside.empty());
-    for (const char* line : {";..\\inside.map", ";/etc/passwd", ";maps\\..\\..\\x.map", ";C:\\x.map"}) {
+    for (const std::string& line : {std::string(";..\\inside.map"), std::string(";/etc/passwd"),
+                                    std::string(";maps\\..\\..\\x.map"), std::string(";C:\\x.map"),
+                                    std::string(";..\0inside.map", 14)}) {
         ASSERT_TRUE(LoadMapFile("inside.map"));
         TestUtil::ClearLog("_error.txt");
         HandleServerLine(line);
