@@ -1,0 +1,260 @@
+// Textures: sharing by name, 3D layer lists, sizes, wrap and filter modes,
+// locks and uploads, and the reports for bad files.
+#include <gtest/gtest.h>
+
+#include "GLDevice.h"
+#include "GLRender.h"
+#include "GLTestContext.h"
+#include "GLTexture.h"
+#include "TestImages.h"
+#include "TestUtil.h"
+
+namespace {
+
+std::string ErrorText() { return TestUtil::ReadFile("_error.txt"); }
+
+GLint TexParameter(GLenum target, GLenum what) {
+    GLint value = 0;
+    glGetTexParameteriv(target, what, &value);
+    return value;
+}
+
+class Textures : public GLTest::Suite {
+protected:
+    void TearDown() override {
+        if (G::Extensions.glActiveTextureARB) G::Extensions.glActiveTextureARB(GL_TEXTURE0_ARB);
+        G::UnsetTexture();
+    }
+};
+
+}  // namespace
+
+TEST_F(Textures, OneFileLoadedThroughTwoHandlesSharesOneTexture) {
+    TestImages::WriteSolidBitmap("art/Marker.bmp", 8, 4, 0xFF102030);
+    G::Texture first, second, third;
+    ASSERT_TRUE(first.Load("art\\Marker.bmp", 1, true, 0));
+    ASSERT_TRUE(second.Load("art\\Marker.bmp", 1, true, 0));
+    EXPECT_NE(first.GetGLName(), 0u);
+    EXPECT_EQ(second.GetGLName(), first.GetGLName());
+    EXPECT_EQ(first.GetShareCount(), 2u);
+    // Letter case does not matter, to the name search or to the file system.
+    ASSERT_TRUE(third.Load("ART\\marker.BMP", 1, true, 0));
+    EXPECT_EQ(third.GetGLName(), first.GetGLName());
+    EXPECT_EQ(first.GetShareCount(), 3u);
+    EXPECT_EQ(first.GetName(), "art\\Marker.bmp");
+    EXPECT_EQ(first.GetWidth(), 8u);
+    EXPECT_EQ(first.GetHeight(), 4u);
+    EXPECT_EQ(first.GetDepth(), 1u);
+    // The same name again into a handle that holds it: nothing happens.
+    ASSERT_TRUE(first.Load("art\\marker.bmp", 1, true, 0));
+    EXPECT_EQ(first.GetShareCount(), 3u);
+    // The GL texture goes with the last handle.
+    const GLuint name = first.GetGLName();
+    first.SRFree();
+    second.SRFree();
+    EXPECT_TRUE(glIsTexture(name));
+    third.SRFree();
+    EXPECT_FALSE(glIsTexture(name));
+    EXPECT_EQ(ErrorText(), "");
+}
+
+TEST_F(Textures, CreatedTexturesAreNeverFoundByName) {
+    G::Texture created;
+    ASSERT_TRUE(created.Create(4, 4, 1, 1, false));
+    EXPECT_EQ(created.GetName(), "");
+    TestImages::WriteSolidBitmap("plain.bmp", 4, 4, 0xFFFFFFFF);
+    G::Texture loaded;
+    ASSERT_TRUE(loaded.Load("plain.bmp", 1, false, 0));
+    EXPECT_NE(loaded.GetGLName(), created.GetGLName());
+    EXPECT_EQ(created.GetShareCount(), 1u);
+}
+
+TEST_F(Textures, SizesMustBePowersOfTwo) {
+    G::Texture texture;
+    EXPECT_FALSE(texture.Create(64, 48, 3, 1, false));
+    EXPECT_EQ(ErrorText().rfind("Cannot create texture:\n  -dimensions must be powers of 2\n  -call stack:\n", 0), 0u);
+    EXPECT_EQ(texture.GetGLName(), 0u);
+    EXPECT_FALSE(texture.Create(0, 4, 3, 1, false));
+    EXPECT_TRUE(texture.Create(1, 1, 3, 1, false));
+    TestUtil::ClearLog("_error.txt");
+    TestImages::WriteSolidBitmap("odd.bmp", 6, 4, 0xFFFFFFFF);
+    EXPECT_FALSE(texture.Load("odd.bmp", 1, true, 0));
+    EXPECT_EQ(ErrorText().rfind("Unable to load image \"odd.bmp\"\n  -dimensions must be powers of 2\n  -call stack:\n", 0),
+              0u);
+    EXPECT_EQ(texture.GetGLName(), 0u);
+}
+
+TEST_F(Textures, ForgedHugeSizeIsRefusedBeforeAnyMemoryIsTaken) {
+    G::Texture texture;
+    EXPECT_FALSE(texture.Create(1u << 30, 1u << 30, 3, 1, false));
+    EXPECT_EQ(ErrorText().rfind("Cannot create texture:\n  -larger than the driver allows\n", 0), 0u);
+}
+
+TEST_F(Textures, BadFilesAndKindsAreReportedAndLeaveTheHandleEmpty) {
+    TestUtil::WriteFile("broken.bmp", "BM not really");
+    G::Texture texture;
+    TestImages::WriteSolidBitmap("good.bmp", 2, 2, 0xFFFFFFFF);
+    ASSERT_TRUE(texture.Load("good.bmp", 1, false, 0));
+    EXPECT_FALSE(texture.Load("broken.bmp", 1, false, 0));
+    EXPECT_EQ(texture.GetGLName(), 0u);
+    EXPECT_EQ(ErrorText().rfind("Failed to load image: broken.bmp\n  -call stack:\n", 0), 0u);
+    TestUtil::ClearLog("_error.txt");
+    EXPECT_FALSE(texture.Load("good.bmp", 0, false, 0));
+    EXPECT_EQ(ErrorText().rfind("Error: attempt to load texture of type FREE\n  -call stack:\n", 0), 0u);
+}
+
+TEST_F(Textures, LayerListMakesA3DTexture) {
+    ASSERT_TRUE(G::Extensions.textures3DAvailable);
+    TestImages::WriteSolidBitmap("fog/a.bmp", 4, 4, 0xFFFF0000);
+    TestImages::WriteSolidBitmap("fog/b.bmp", 4, 4, 0xFF0000FF);
+    TestUtil::WriteFile("fog/Layers.T3D", "a.bmp\nb.bmp\n\nignored.bmp\n");
+    G::Texture texture;
+    ASSERT_TRUE(texture.Load("fog\\Layers.T3D", 1, true, 0)) << ErrorText();
+    EXPECT_EQ(texture.GetDepth(), 2u);
+    EXPECT_EQ(texture.GetName(), "fog\\Layers.T3D");
+    // Slice 1 holds the second layer, uploaded as a 3D texture.
+    texture.Set(0);
+    std::vector<uint32_t> texels(4 * 4 * 2);
+    glGetTexImage(GL_TEXTURE_3D, 0, GL_BGRA, GL_UNSIGNED_BYTE, texels.data());
+    EXPECT_EQ(texels[0], 0xFFFF0000u);
+    EXPECT_EQ(texels[16], 0xFF0000FFu);
+    GLboolean enabled3D = GL_FALSE, enabled2D = GL_TRUE;
+    glGetBooleanv(GL_TEXTURE_3D, &enabled3D);
+    glGetBooleanv(GL_TEXTURE_2D, &enabled2D);
+    EXPECT_TRUE(enabled3D);
+    EXPECT_FALSE(enabled2D);
+    // R wraps too on a 3D texture.
+    texture.SetWrap(true, false, false);
+    EXPECT_EQ(TexParameter(GL_TEXTURE_3D, GL_TEXTURE_WRAP_S), GL_REPEAT);
+    EXPECT_EQ(TexParameter(GL_TEXTURE_3D, GL_TEXTURE_WRAP_T), GL_MIRRORED_REPEAT);
+    EXPECT_EQ(TexParameter(GL_TEXTURE_3D, GL_TEXTURE_WRAP_R), GL_MIRRORED_REPEAT);
+}
+
+TEST_F(Textures, BadLayerListsAreReported) {
+    TestImages::WriteSolidBitmap("l/a.bmp", 4, 4, 0xFFFF0000);
+    TestImages::WriteSolidBitmap("l/wide.bmp", 8, 4, 0xFFFF0000);
+    TestUtil::WriteFile("l/three.t3d", "a.bmp\na.bmp\na.bmp\n");
+    TestUtil::WriteFile("l/empty.t3d", "\n");
+    TestUtil::WriteFile("l/missing.t3d", "a.bmp\nnot_there.bmp\n");
+    TestUtil::WriteFile("l/mixed.t3d", "a.bmp\nwide.bmp\n");
+    struct Case {
+        const char* file;
+        bool colorKey;
+        const char* report;
+    } cases[] = {
+        {"l\\three.t3d", false, "Cannot create texture:\n  -dimensions must be powers of 2\n  -call stack:\n"},
+        {"l\\empty.t3d", false, "There was a problem loading 3D texture file: l\\empty.t3d\n  -no textures listed?\n"},
+        {"l\\missing.t3d", false,
+         "A layer of 3D texture \"l\\missing.t3d\" failed to load... 3d texture load failed.\n"},
+        {"l\\mixed.t3d", false,
+         "Error loading 3d texture(l\\mixed.t3d)... dimensions of all files must be the same.\n"
+         "  - l\\wide.bmp doesn't match the first layer in the list.\n"},
+        {"l\\three.t3d", true, "Color key not supported on 3d textures.\n"},
+        {"l\\nothing.t3d", false, "There was a problem loading 3D texture file: l\\nothing.t3d\n  -no textures listed?\n"},
+    };
+    for (const Case& c : cases) {
+        TestUtil::ClearLog("_error.txt");
+        G::Texture texture;
+        EXPECT_FALSE(texture.Load(c.file, c.colorKey, 1, false, 0)) << c.file;
+        EXPECT_EQ(texture.GetGLName(), 0u) << c.file;
+        EXPECT_NE(ErrorText().find(c.report), std::string::npos) << c.file << ":\n" << ErrorText();
+    }
+}
+
+TEST_F(Textures, WrapAndFilterModes) {
+    G::Texture texture;
+    ASSERT_TRUE(texture.Create(4, 4, 3, 1, false));
+    texture.Set(0);
+    EXPECT_EQ(TexParameter(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S), GL_REPEAT);
+    EXPECT_EQ(TexParameter(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
+    texture.SetWrap(false, false, true);
+    EXPECT_EQ(TexParameter(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S), GL_MIRRORED_REPEAT);
+    EXPECT_EQ(TexParameter(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T), GL_MIRRORED_REPEAT);
+    EXPECT_EQ(TexParameter(GL_TEXTURE_2D, GL_TEXTURE_WRAP_R), GL_CLAMP_TO_EDGE);
+    texture.SetFilter(1);
+    EXPECT_EQ(TexParameter(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER), GL_NEAREST);
+    EXPECT_EQ(TexParameter(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER), GL_NEAREST);
+    texture.SetFilter(2);
+    EXPECT_EQ(TexParameter(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+    G::Texture mipmapped;
+    ASSERT_TRUE(mipmapped.Create(4, 4, 3, 1, true));
+    mipmapped.SetFilter(0);
+    mipmapped.Set(0);
+    EXPECT_EQ(TexParameter(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_NEAREST);
+    EXPECT_EQ(TexParameter(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+    G::Texture empty;
+    empty.SetWrap(true, true, true);
+    empty.SetFilter(2);
+    EXPECT_EQ(TestUtil::CountOf(ErrorText(), "SetWrapFilter cannot execute: texture not created?\n  -call stack:\n"), 2);
+}
+
+TEST_F(Textures, SetSelectsTheUnitAndTurnsTheOtherTargetOff) {
+    ASSERT_NE(G::Extensions.glActiveTextureARB, nullptr);
+    G::Extensions.glActiveTextureARB(GL_TEXTURE1_ARB);
+    glEnable(GL_TEXTURE_3D);
+    G::Extensions.glActiveTextureARB(GL_TEXTURE0_ARB);
+    G::Texture texture;
+    ASSERT_TRUE(texture.Create(2, 2, 3, 1, false));
+    texture.Set(1);
+    GLint active = 0, bound = 0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(active, GL_TEXTURE1);
+    EXPECT_EQ(GLuint(bound), texture.GetGLName());
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_3D));
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+    G::UnsetTexture();
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+    G::Texture empty;
+    empty.Set(0);
+    EXPECT_EQ(TestUtil::CountOf(ErrorText(), "Attempt to Set a texture that dosen't exist.\n  -call stack:\n"), 1);
+}
+
+TEST_F(Textures, LockChangeAndUnlockUploadsTheWholeTexture) {
+    G::Texture texture;
+    ASSERT_TRUE(texture.Create(8, 4, 3, 1, false));
+    for (uint32_t round = 1; round <= 2; ++round) {
+        G::TextureLock lock(texture, 0, true);
+        uint32_t *texels, pitch, slice, bits, w, h, d;
+        ASSERT_TRUE(lock.GetInfo(texels, pitch, slice, bits, w, h, d));
+        EXPECT_EQ(pitch, 32u);
+        EXPECT_EQ(slice, 128u);
+        EXPECT_EQ(bits, 32u);
+        EXPECT_EQ(w * h * d, 32u);
+        for (uint32_t i = 0; i < 32; ++i) texels[i] = 0xFF000000 | (i * round);
+    }
+    texture.Set(0);
+    std::vector<uint32_t> uploaded(32);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, uploaded.data());
+    for (uint32_t i = 0; i < 32; ++i) EXPECT_EQ(uploaded[i], 0xFF000000 | (i * 2)) << i;
+    // Without the update flag nothing is uploaded.
+    {
+        G::TextureLock lock(texture, 0, false);
+        uint32_t *texels, pitch, slice, bits, w, h, d;
+        ASSERT_TRUE(lock.GetInfo(texels, pitch, slice, bits, w, h, d));
+        texels[0] = 0xFFFFFFFF;
+    }
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, uploaded.data());
+    EXPECT_EQ(uploaded[0], 0xFF000000u);
+    G::Texture empty;
+    G::TextureLock lock(empty, 0, true);
+    uint32_t* texels = nullptr;
+    uint32_t pitch = 7, slice, bits, w, h, d;
+    EXPECT_FALSE(lock.GetInfo(texels, pitch, slice, bits, w, h, d));
+    EXPECT_EQ(pitch, 7u);
+    EXPECT_EQ(ErrorText().rfind("Warning: attempt to lock a non-allocated texture.\n  -call stack:\n", 0), 0u);
+}
+
+TEST(TexturesWithoutContext, AreReportedAndRefused) {
+    ASSERT_FALSE(G::IsInited());
+    TestUtil::ClearLog("_error.txt");
+    {
+        G::Texture texture;
+        EXPECT_FALSE(texture.Create(4, 4, 3, 1, false));
+    }
+    const std::string log = TestUtil::ReadFile("_error.txt");
+    EXPECT_EQ(log.rfind("Bad: texture created, but graphics is not inited.\n  -call stack:\n", 0), 0u);
+    EXPECT_NE(log.find("Bad: texture being destructed, but graphics is not inited.\n  -call stack:\n"), std::string::npos);
+    EXPECT_NE(log.find("graphics is not inited"), std::string::npos);
+}
