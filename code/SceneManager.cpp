@@ -1,7 +1,10 @@
 #include "SceneManager.h"
 
 #include "CMemMan.h"
+#include "GBFont.h"
 #include "GLDevice.h"
+#include "GLRender.h"
+#include "GLShader.h"
 #include "LogFile.h"
 #include "MainGame.h"
 #include "StaticOrder.h"
@@ -21,6 +24,7 @@ struct ManagerState {
     std::list<Scene*> pending;  // removed, deleted after the update step
     float fpsHistory[4] = {0, 0, 0, 0};  // newest first
     std::string fpsLabel;
+    G::Text* fpsText = nullptr;  // made once a rendering context exists
     std::map<std::string, SceneStats> stats;
     bool statsWritten = false;
     bool sceneChanged = false;
@@ -29,9 +33,15 @@ struct ManagerState {
 
 ManagerState manager STATIC_ORDER(STATIC_GAME);
 
+void DeleteFpsText() {
+    if (manager.fpsText) delete2(manager.fpsText);
+    manager.fpsText = nullptr;
+}
+
 void DeviceLost() {
     for (Scene* scene : manager.active) scene->HandleDeviceLost();
-    // The frame-rate text is released here and made again once the device is back.
+    // Made again by the first update once the device is back.
+    DeleteFpsText();
 }
 
 void DeviceRestored() {
@@ -47,6 +57,7 @@ void DeletePendingScenes() {
 }
 
 void UpdateFps(float frameSeconds) {
+    if (!manager.fpsText && G::IsInited()) manager.fpsText = new2(G::Text, G::Text());
     float fps = frameSeconds > 0 ? 1.0f / frameSeconds : 0.0f;
     float shown = (fps + manager.fpsHistory[0] + manager.fpsHistory[1] + manager.fpsHistory[2] +
                    manager.fpsHistory[3]) * 0.2f;
@@ -54,7 +65,10 @@ void UpdateFps(float frameSeconds) {
     manager.fpsLabel += std::to_string(static_cast<int>(shown));
     for (int i = 3; i > 0; --i) manager.fpsHistory[i] = manager.fpsHistory[i - 1];
     manager.fpsHistory[0] = fps;
-    // The text unit shows FpsLabel() here: SetPosition(5, 5) and the label.
+    if (manager.fpsText) {
+        manager.fpsText->SetPosition(5, 5);
+        *manager.fpsText = manager.fpsLabel;
+    }
 }
 
 void CountFrame(float seconds) {
@@ -128,7 +142,12 @@ void SceneManager::Draw() {
     ScopedLock lock(G::GraphicsLock);
     // While F11 (key code 0x57, KeyboardState::IsKeyDown) is held, SetRenderState(Wireframe, true) goes here ...
     if (!manager.active.empty()) manager.active.front()->Draw();
-    // ... and SetRenderState(Wireframe, false) here; then UnsetShader, Set2D and the frame-rate text.
+    // ... and SetRenderState(Wireframe, false) here.
+    if (manager.fpsText) {
+        G::UnsetShader();
+        G::Set2D();
+        manager.fpsText->Render();
+    }
 }
 
 void SceneManager::Update(float frameSeconds) {
@@ -153,6 +172,7 @@ void SceneManager::Update(float frameSeconds) {
 void SceneManager::ShutdownScenes() {
     RemoveAllScenes();
     DeletePendingScenes();
+    DeleteFpsText();
 }
 
 const std::string& SceneManager::FpsLabel() { return manager.fpsLabel; }

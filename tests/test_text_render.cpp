@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "GBFont.h"
+#include "CMemMan.h"
 #include "LogFile.h"
+#include "SceneManager.h"
 #include "TextTestGL.h"
 
 using namespace TextTest;
@@ -367,6 +369,35 @@ TEST_F(TextRender, AShortStackSitsOnTheBottomEdgeAtAnyScroll) {
     EXPECT_EQ(window.GetLastVisible(), 1);
 }
 
+// --- the frame-rate text ---------------------------------------------------
+
+namespace {
+
+class BlueScene : public Scene {
+public:
+    void Update(float) override {}
+    void Draw() override { G::DrawRect(0, 0, 800, 600, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000); }
+    std::string GetName() override { return "BlueScene"; }
+};
+
+}  // namespace
+
+TEST_F(TextRender, TheFrameRateTextIsDrawnAtFiveFiveOverTheScene) {
+    SceneManager::AddScene(new2(BlueScene, BlueScene()));
+    SceneManager::Update(0.5f);
+    SceneManager::Update(0.25f);
+    ASSERT_EQ(SceneManager::FpsLabel(), "FPS: 1");  // (2 + 4) / 5
+    SceneManager::Draw();
+    Pixels corner = ReadPixels(0, 0, 60, 30);
+    int textPixels = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 60; ++x) textPixels += RedOf(corner.At(x, y)) > 150;
+    EXPECT_GT(textPixels, 20) << "light grey over the blue scene";
+    EXPECT_EQ(RedOf(corner.At(2, 2)), 0) << "nothing before (5, 5)";
+    EXPECT_EQ(BlueOf(ReadPixels(400, 300, 1, 1).data[0]), 255) << "the scene itself was drawn";
+    SceneManager::ShutdownScenes();
+}
+
 // Runs last in this program: it shuts the device down and starts it again.
 TEST_F(TextRender, ZZShutdownReleasesFontsAndTextsFindNewOnes) {
     G::Text text("after");
@@ -392,4 +423,21 @@ TEST_F(TextRender, ZZShutdownReleasesFontsAndTextsFindNewOnes) {
     G::Text fresh("after");
     fresh.Render();
     EXPECT_TRUE(LitBox(ReadPixels(0, 0, 100, 30)).Any());
+}
+
+// After the suite above has shut the device down.
+TEST(TextWithoutDevice, FontsAreRefusedAndTextsDrawNothing) {
+    TestUtil::ClearLog("_error.txt");
+    EXPECT_EQ(G::FindOrCreateFont("Arial", 16, false), nullptr);
+    {
+        G::Text text("no device");
+        text.Render();
+        EXPECT_EQ(text.GetFont(), nullptr);
+        EXPECT_EQ(text.GetVertexCount(), 0u);
+    }
+    std::string log = TestUtil::ReadFile("_error.txt");
+    EXPECT_NE(log.find("Font texture creation failed.\n  -call stack:\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("BAD: a G::Text is being destructed, but graphics is not inited...\n  -call stack:\n"),
+              std::string::npos);
+    EXPECT_EQ(G::FontCount(), 0u);
 }
