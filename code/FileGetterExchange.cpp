@@ -88,6 +88,7 @@ void FileGetterExchange::Consume(size_t count) {
 }
 
 bool FileGetterExchange::TakeLine(std::string& line) {
+    if (BufferedBytes() == 0) return false;
     const char* start = buffer.data() + head;
     const void* feed = std::memchr(start, '\n', BufferedBytes());
     if (!feed) return false;
