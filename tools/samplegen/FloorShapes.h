@@ -6,16 +6,8 @@
 #include <string>
 #include <vector>
 
-// Floor numbers of the sample maps: the index of each shape in floors.fsh.
-enum class Floor : uint16_t {
-    Grass, LushGrass, FlowerGrass, DryGrass, Clover, Dirt, DirtPath, Gravel, Cobble, StoneSlabs,
-    Flagstone, Sand, SandRipples, Shore, Water, DeepWater, WaterRipples, ShallowWater, LilyPads,
-    PlanksAlong, PlanksAcross, DarkPlanks, Parquet, Checker, RedTiles, BlueTiles, Marble, Brick,
-    RedCarpet, BlueCarpet, Mud, Snow, Ice, Moss, Leaves, Hay, Rock, DarkStone, Mosaic, Herringbone,
-    SteppingStones, Lava, Crops,
-    Count
-};
-constexpr uint16_t NoFloor = 65535;
+#include "SampleLayout.h"
+
 
 struct ShapeImage {
     int width = 0, height = 0;

@@ -17,7 +17,7 @@ std::string EncodeCharacterFile(const SampleCharacter& c) {
            "Password=" + c.password + "\n"
            "Colors=" + c.colors + "\n"
            "Desc=" + c.desc + "\n"
-           "Spec=" + c.spec + "\n";
+           "Spec=" + c.specDigits + "\n";
 }
 
 const std::vector<SettingsFile>& SampleSettingsFiles() {

@@ -5,7 +5,7 @@
 #include <vector>
 
 struct SampleCharacter {
-    std::string fileName, name, password, colors, desc, spec;
+    std::string fileName, name, password, colors, desc, specDigits;
 };
 
 const std::vector<SampleCharacter>& SampleCharacters();

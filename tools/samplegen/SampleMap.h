@@ -5,13 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "FloorShapes.h"
+#include "SampleLayout.h"
 
-// Object numbers the sample maps use; the item table maps them to models.
-enum class Item : uint16_t {
-    None, Tree, Pine, Bush, Flowers, Rock, LampPost, Well, Table, Chair, Bed, Barrel, Crate,
-    Signpost, Bench, Fence, Count
-};
 
 class SampleMap {
 public:

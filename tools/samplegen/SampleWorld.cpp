@@ -226,10 +226,6 @@ void ScatterNature(SampleMap& map) {
 
 }  // namespace
 
-bool IsWaterFloor(uint16_t floor) {
-    return floor == uint16_t(Floor::Water) || floor == uint16_t(Floor::DeepWater) ||
-           floor == uint16_t(Floor::WaterRipples) || floor == uint16_t(Floor::LilyPads);
-}
 
 SampleMap BuildVillage() {
     SampleMap map(SampleLayout::VillageWidth, SampleLayout::VillageHeight);

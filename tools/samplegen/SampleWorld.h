@@ -6,5 +6,3 @@
 SampleMap BuildVillage();
 SampleMap BuildIsland();
 SampleMap BuildMeadowDream();
-// Floors a character cannot stand on (the server keeps walkers off them).
-bool IsWaterFloor(uint16_t floor);

@@ -1,0 +1,140 @@
+// The generated game folder and the system's data files, read back through
+// the client's own loaders: nothing may land in "_error.txt".
+#include <gtest/gtest.h>
+
+#include "ColorFiles.h"
+#include "DataFolder.h"
+#include "DreamArchive.h"
+#include "FloorShapes.h"
+#include "PcxWriter.h"
+#include "QuilDataManager.h"
+#include "QuilGfxLoader.h"
+#include "SampleCharacters.h"
+#include "SampleFolder.h"
+#include "SampleLayout.h"
+#include "SamplePalette.h"
+#include "TestUtil.h"
+#include "WorldMap.h"
+
+namespace {
+
+class SampleFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(GenerateSampleFolder("."));
+        TestUtil::ClearLog("_error.txt");
+    }
+    void TearDown() override { EXPECT_EQ(TestUtil::ReadFile("_error.txt"), ""); }
+    TestUtil::ScopedFolder folder{"samplegen"};
+};
+
+TEST_F(SampleFolderTest, CharactersLoadWithAllFiveKeys) {
+    for (const SampleCharacter& c : SampleCharacters()) {
+        ASSERT_TRUE(LoadPlayerIni(c.fileName)) << c.fileName;
+        EXPECT_EQ(ThePlayerRecord.Name, c.name);
+        EXPECT_EQ(ThePlayerRecord.Password, c.password);
+        ASSERT_EQ(ThePlayerRecord.Colors.size(), 10u);
+        for (char code : ThePlayerRecord.Colors) EXPECT_TRUE(code >= 32 && code < 96) << "colour numbers stay below 64";
+        EXPECT_EQ(ThePlayerRecord.Spec1, c.specDigits[0] - '0');
+        EXPECT_EQ(ThePlayerRecord.Spec2, c.specDigits[1] - '0');
+    }
+}
+
+TEST_F(SampleFolderTest, VillageMapLoadsWithWallsObjectsAndWater) {
+    ASSERT_TRUE(LoadMapFile(SampleLayout::VillageMap));
+    ASSERT_GE(TheWorldMap.W, 60);
+    ASSERT_GE(TheWorldMap.H, 120);
+    int floors = 0, walls = 0, objects = 0, water = 0;
+    for (int y = 0; y < TheWorldMap.N; ++y)
+        for (int x = 0; x < TheWorldMap.N; ++x) {
+            uint16_t f = TheWorldMap.GetFloor(x, y);
+            if (f == MapCell::NoFloor) continue;
+            ++floors;
+            EXPECT_LT(f, uint16_t(Floor::Count)) << x << "," << y;
+            water += IsWaterFloor(f);
+            walls += TheWorldMap.GetWallX(x, y) != 0;
+            walls += TheWorldMap.GetWallY(x, y) != 0;
+            objects += TheWorldMap.GetObject(x, y) != 0;
+        }
+    EXPECT_EQ(floors, TheWorldMap.W * TheWorldMap.H) << "every server cell lands on its own grid cell";
+    EXPECT_GT(walls, 150);
+    EXPECT_GT(objects, 400);
+    EXPECT_GT(water, 300);
+    EXPECT_EQ(TheWorldMap.GetObject(SampleLayout::VillageCentre.x, SampleLayout::VillageCentre.y), uint16_t(Item::Well));
+    EXPECT_FALSE(IsWaterFloor(TheWorldMap.GetFloor(SampleLayout::VillageStart.x, SampleLayout::VillageStart.y)));
+    ASSERT_TRUE(LoadMapFile(SampleLayout::IslandMap));
+    EXPECT_EQ(TheWorldMap.W, SampleLayout::IslandWidth);
+    ASSERT_TRUE(LoadMapFile("hlcn_tmp\\meadow\\default.map"));
+    EXPECT_EQ(TheWorldMap.W, SampleLayout::DreamWidth);
+}
+
+TEST_F(SampleFolderTest, FloorShapesAreDiamondsWithTransparentCorners) {
+    ShapeList shapes;
+    ASSERT_TRUE(LoadShapeFile(shapes, "patches\\default\\floors.fsh"));
+    ASSERT_GE(shapes.size(), 40u);
+    for (size_t i = 0; i < shapes.size(); ++i) {
+        const Shape& s = shapes[i];
+        ASSERT_EQ(s.rows.size(), size_t(FloorShapeHeight)) << i;
+        ASSERT_EQ(s.rows[0].size(), size_t(FloorShapeWidth)) << i;
+        EXPECT_EQ(s.transparent, TransparentIndex) << i;
+        EXPECT_EQ(s.rows.back().back(), TransparentIndex) << i;
+        EXPECT_NE(s.rows[FloorShapeHeight / 2][FloorShapeWidth / 2], TransparentIndex) << "the centre is painted " << i;
+    }
+}
+
+TEST_F(SampleFolderTest, PalettesAreRealPcxFilesWithTheirColours) {
+    LoadPcxPalette("patches\\default\\day.pcx");
+    const RgbPalette day = DayPalette();
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(GamePalette[i].green, day[i].g) << i;
+    LoadPcxPalette("patches\\default\\dusk.pcx");
+    EXPECT_NE(GamePalette[Shade(Ramp::Grass, 8)].green, day[Shade(Ramp::Grass, 8)].g);
+    std::string pcx = TestUtil::ReadFile("patches/default/day.pcx");
+    ASSERT_GT(pcx.size(), 128u + 769u);
+    EXPECT_EQ(pcx[0], 10);
+    EXPECT_EQ(pcx[pcx.size() - 769], 12) << "the marker byte before the palette";
+}
+
+TEST_F(SampleFolderTest, DreamArchivesGiveBothOutcomes) {
+    EXPECT_EQ(TestUtil::ReadFile("dreams/meadow.dream").size(), 28u);
+    EXPECT_TRUE(UnpackDream("dreams\\meadow.dream"));
+    EXPECT_FALSE(UnpackDream("dreams\\vault.dream"));
+    EXPECT_NE(TestUtil::ReadFile("_error.txt").find("Unsupported compression method in dream file: 0"), std::string::npos);
+    TestUtil::ClearLog("_error.txt");
+}
+
+TEST(PcxEncoding, RunsAndHighBytesDecodeBack) {
+    std::vector<uint8_t> pixels = {5, 5, 5, 200, 200, 7, 0xC0, 1, 1};
+    std::string pcx = EncodePcx(3, 3, pixels, DayPalette());
+    // Each 3-pixel line is padded to 4 bytes; decode the runs back.
+    std::vector<uint8_t> decoded;
+    for (size_t i = 128; i < pcx.size() - 769;) {
+        uint8_t b = static_cast<uint8_t>(pcx[i++]);
+        int count = 1;
+        if ((b & 0xC0) == 0xC0) {
+            count = b & 0x3F;
+            b = static_cast<uint8_t>(pcx[i++]);
+        }
+        decoded.insert(decoded.end(), count, b);
+    }
+    ASSERT_EQ(decoded.size(), 12u);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x) EXPECT_EQ(decoded[y * 4 + x], pixels[y * 3 + x]);
+}
+
+TEST(DataFiles, ColourTablesLoadAndCommittedFilesAreReproducible) {
+    TestUtil::ScopedFolder folder{"datafiles"};
+    ASSERT_TRUE(WriteDataFolder("data"));
+    TestUtil::ClearLog("_error.txt");
+    LoadColorTables();
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
+    const NamedColor& first = PaletteOfNames()[(0 + 7 * Vest) % 64];
+    EXPECT_EQ(PartColorTables[Vest].colors[0].red, first.red);
+    EXPECT_EQ(PartColorTables[Vest].colors[0].blue, first.blue);
+    const char* files[] = {"pickINI.bmp", "ui/sbar0.png", "ui/sbar1.png", "walls/stone1.bmp", "misc/dream0.png",
+                           "colors/colors.txt", "colors/vest.txt", "quil_ip.txt", "quilfile_ip.txt"};
+    for (const char* f : files)
+        EXPECT_EQ(TestUtil::ReadFile(std::string("data/") + f), TestUtil::ReadFile(TestUtil::SourceDir() + "/data/" + f))
+            << f << " differs from what makedata writes";
+}
+
+}  // namespace

@@ -1,0 +1,336 @@
+// The local server spoken to over loopback with the client's own protocol
+// code: login, the world lines, moves and walls, speech between two clients,
+// day and dusk, and a dream visit through the file server.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "CMemMan.h"
+#include "FileServer.h"
+#include "GameProtocol.h"
+#include "GameServer.h"
+#include "LogFile.h"
+#include "NetClient.h"
+#include "QuilGfxLoader.h"
+#include "QuilTransfers.h"
+#include "SampleFolder.h"
+#include "SampleLayout.h"
+#include "SamplePalette.h"
+#include "TestUtil.h"
+#include "WorldMap.h"
+#include "platform/PlatformSystem.h"
+
+namespace {
+
+using SampleLayout::Cell;
+
+// A second player that logs in by hand and keeps every line it receives.
+class RawPlayer {
+public:
+    RawPlayer() : link(new2(NET::Client, NET::Client())) {}
+    ~RawPlayer() { delete2(link); }
+    bool Connect(int port) { return link->Connect("127.0.0.1", port); }
+    void Send(const std::string& line) {
+        std::string bytes = line + "\n";
+        link->SendData(bytes.data(), static_cast<int>(bytes.size()));
+    }
+    void Collect() {
+        std::vector<char> bytes;
+        if (link->ReceivedByteCount() > 0 && link->ReceiveData(bytes)) received.append(bytes.begin(), bytes.end());
+    }
+    bool Saw(const std::string& text) const { return received.find(text) != std::string::npos; }
+
+    NET::Client* link;
+    std::string received;
+};
+
+class ServerSession : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(GenerateSampleFolder("."));
+        ServerOptions options;
+        options.gamePort = 0;
+        options.wanderers = 0;  // nobody wanders into the paths the tests walk
+        options.report = [this](const std::string& text) { reports += text + "\n"; };
+        server = std::make_unique<GameServer>(options);
+        ASSERT_TRUE(server->Start()) << reports;
+        files = std::make_unique<FileServer>(SampleLayout::DreamFolder);
+        ASSERT_TRUE(files->Start(0));
+        TestUtil::WriteFile("data/quilfile_ip.txt", "127.0.0.1 " + std::to_string(files->Port()) + "\n");
+        ResetClient();
+        client = new2(NET::Client, NET::Client());
+        SetServerConnection(client);
+    }
+
+    void TearDown() override {
+        SetServerConnection(nullptr);
+        while (!TheTransferList.empty()) EndTransfer(TheTransferList.front());
+        delete2(client);
+        server.reset();
+        files.reset();
+        Platform::SetMessageBoxHook(nullptr);
+    }
+
+    static void ResetClient() {
+        ResetGameProtocol();
+        TheAvatarList.Clear();
+        TheDreamPortalList.Clear();
+        TheTextQueue.Clear();
+        TheWorldMap.Clear();
+        TheViewCell.Set(0, 0);
+    }
+
+    // Runs server rounds and client frames until `done` holds (or 5 s pass).
+    bool RunUntil(const std::function<bool()>& done, RawPlayer* other = nullptr) {
+        auto start = std::chrono::steady_clock::now();
+        while (std::chrono::steady_clock::now() - start < std::chrono::seconds(5)) {
+            server->Step(now += 0.01);
+            PumpServerInput();
+            ProcessFinishedDownloads();
+            if (other) other->Collect();
+            if (done()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return false;
+    }
+
+    bool LogIn(const std::string& name, const std::string& password) {
+        ThePlayerRecord.Name = name;
+        ThePlayerRecord.Password = password;
+        ThePlayerRecord.Desc = "A tester.";
+        ThePlayerRecord.Colors = "%(+.147:=@";
+        ThePlayerRecord.Spec1 = 0;
+        ThePlayerRecord.Spec2 = 3;
+        return client->Connect("127.0.0.1", server->GamePort());
+    }
+
+    bool InVillage() { return RunUntil([] { return TheWorldMap.MapLoaded && TheWorldMap.W == SampleLayout::VillageWidth; }); }
+
+    bool LogInRaw(RawPlayer& player, const std::string& name, const std::string& password) {
+        if (!player.Connect(server->GamePort()) || !RunUntil([&] { return player.Saw("END\n"); }, &player)) return false;
+        player.Send("connect " + name + " " + password);
+        if (!RunUntil([&] { return player.Saw(LoginMarker); }, &player)) return false;
+        player.Send("desc Raw player.");
+        player.Send("color 08<@DHLPTX#! ");
+        return RunUntil([&] { return player.Saw(";village.map"); }, &player);
+    }
+
+    GridCell View() {
+        GridCell c;
+        TheViewCell.Get(c.x, c.y);
+        return c;
+    }
+
+    // Sends one move and waits for the server's answer: a new view cell, or
+    // (when blocked) the character turned in place.
+    bool Move(int code) {
+        GridCell before = View();
+        size_t avatars = TheAvatarList.Count();
+        const AvatarRecord* me = TheAvatarList.FindAt(before.x, before.y);
+        int facing = me ? me->facing : -1;
+        if (!SendMove(code)) return false;
+        RunUntil([&] {
+            const AvatarRecord* now = TheAvatarList.FindAt(before.x, before.y);
+            return !(View() == before) || (now && now->facing != facing) || TheAvatarList.Count() != avatars;
+        });
+        return !(View() == before);
+    }
+
+    std::string AllText() {
+        std::string all, text;
+        while (TakeText(text)) all += text + "\n";
+        return all;
+    }
+
+    TestUtil::ScopedFolder folder{"server_session"};
+    std::string reports;
+    std::unique_ptr<GameServer> server;
+    std::unique_ptr<FileServer> files;
+    NET::Client* client = nullptr;
+    double now = 0;
+};
+
+constexpr int Up = 0, Left = 1, Down = 2, Right = 3;  // "m 9" -X, "m 7" -Y, "m 1" +X, "m 3" +Y
+
+TEST_F(ServerSession, LoginBringsTheVillageWithTheAvatarAndPortals) {
+    ASSERT_TRUE(LogIn("Aster", "starlight"));
+    ASSERT_TRUE(InVillage()) << reports;
+    ASSERT_TRUE(RunUntil([] { return TheDreamPortalList.Count() == 3; }));
+    EXPECT_EQ(TheWorldMap.N, SampleLayout::VillageWidth + SampleLayout::VillageHeight);
+    GridCell view = View();
+    EXPECT_EQ(view, (GridCell{SampleLayout::VillageStart.x, SampleLayout::VillageStart.y}));
+    const AvatarRecord* me = TheAvatarList.FindAt(view.x, view.y);
+    ASSERT_NE(me, nullptr);
+    EXPECT_EQ(me->colours[0], '%' - 32);
+    EXPECT_EQ(me->colours[9], '@' - 32);
+    std::string text = AllText();
+    EXPECT_NE(text.find("END"), std::string::npos);
+    EXPECT_NE(text.find("Welcome to Brindlemere, Aster!"), std::string::npos) << text;
+    EXPECT_NE(reports.find("Aster entered Brindlemere"), std::string::npos);
+}
+
+TEST_F(ServerSession, WrongPasswordShowsTheLoginError) {
+    ASSERT_TRUE(LogIn("Aster", "not-the-password"));
+    std::string text;
+    ASSERT_TRUE(RunUntil([&] {
+        text += AllText();
+        return text.find("Server reported error while trying to log in.") != std::string::npos;
+    })) << text;
+    EXPECT_FALSE(TheWorldMap.MapLoaded);
+    EXPECT_NE(reports.find("login refused for \"Aster\""), std::string::npos);
+}
+
+TEST_F(ServerSession, MovesChangeTheViewCellAndTheAvatar) {
+    ASSERT_TRUE(LogIn("Aster", "starlight"));
+    ASSERT_TRUE(InVillage());
+    GridCell start = View();
+    ASSERT_TRUE(Move(Right));
+    EXPECT_EQ(View(), (GridCell{start.x, start.y + 1}));
+    EXPECT_EQ(TheAvatarList.FindAt(start.x, start.y), nullptr);
+    const AvatarRecord* me = TheAvatarList.FindAt(start.x, start.y + 1);
+    ASSERT_NE(me, nullptr);
+    EXPECT_EQ(me->facing, 2);
+    ASSERT_TRUE(Move(Down));
+    EXPECT_EQ(View(), (GridCell{start.x + 1, start.y + 1}));
+    EXPECT_EQ(TheAvatarList.FindAt(start.x + 1, start.y + 1)->facing, 3);
+    ASSERT_TRUE(Move(Up));
+    ASSERT_TRUE(Move(Left));
+    EXPECT_EQ(View(), start);
+    EXPECT_EQ(TheAvatarList.Count(), 1u);
+}
+
+TEST_F(ServerSession, WallsBlockAndDoorsLetThrough) {
+    ASSERT_TRUE(LogIn("Aster", "starlight"));
+    ASSERT_TRUE(InVillage());
+    // From the plaza along the road to the door of the red-tiled house north-east of it.
+    ASSERT_TRUE(Move(Left));  // (63, 65)
+    for (int i = 0; i < 9; ++i) ASSERT_TRUE(Move(Down)) << i;  // (72, 65)
+    for (int i = 0; i < 9; ++i) ASSERT_TRUE(Move(Left)) << i;  // (72, 56), the door step
+    ASSERT_EQ(View(), (GridCell{72, 56}));
+    ASSERT_TRUE(Move(Down));  // (73, 56), beside the door
+    EXPECT_FALSE(Move(Left)) << "the house's south wall";
+    EXPECT_EQ(View(), (GridCell{73, 56}));
+    const AvatarRecord* me = TheAvatarList.FindAt(73, 56);
+    ASSERT_NE(me, nullptr);
+    EXPECT_EQ(me->facing, 0) << "blocked, the character still turns toward the wall";
+    ASSERT_TRUE(Move(Up));
+    EXPECT_TRUE(Move(Left)) << "through the door";
+    EXPECT_EQ(View(), (GridCell{72, 55}));
+}
+
+TEST_F(ServerSession, SpeechWhispersAndEmotesReachTheOtherClient) {
+    ASSERT_TRUE(LogIn("Aster", "starlight"));
+    ASSERT_TRUE(InVillage());
+    RawPlayer bramble;
+    ASSERT_TRUE(LogInRaw(bramble, "Bramble", "thornberry"));
+    ASSERT_TRUE(RunUntil([] { return TheAvatarList.Count() == 2; }));
+    EXPECT_TRUE(bramble.Saw("(Welcome to Brindlemere, Bramble!"));
+
+    SendServerLine("\"hello there\n");  // a typed line: the text, then an empty line
+    ASSERT_TRUE(RunUntil([&] { return bramble.Saw("(Aster: hello there\n"); }, &bramble));
+    SendServerLine(":waves");
+    ASSERT_TRUE(RunUntil([&] { return bramble.Saw("(Aster waves\n"); }, &bramble));
+    SendServerLine("wh bramble psst");
+    ASSERT_TRUE(RunUntil([&] { return bramble.Saw("[Aster whispers, \"psst\" to you.\n"); }, &bramble));
+    std::string text;
+    ASSERT_TRUE(RunUntil([&] {
+        text += AllText();
+        return text.find("You whisper \"psst\" to Bramble.") != std::string::npos;
+    }));
+    EXPECT_NE(text.find("Aster: hello there"), std::string::npos) << "the speaker hears itself";
+
+    bramble.Send("\"hi Aster");
+    ASSERT_TRUE(RunUntil([&] {
+        text += AllText();
+        return text.find("Bramble: hi Aster") != std::string::npos;
+    }));
+}
+
+TEST_F(ServerSession, LookDescribesCharactersAndCells) {
+    ASSERT_TRUE(LogIn("Aster", "starlight"));
+    ASSERT_TRUE(InVillage());
+    GridCell me = View();
+    std::string text;
+    SendLook(me.x, me.y);
+    ASSERT_TRUE(RunUntil([&] {
+        text += AllText();
+        return text.find("You see Aster. A tester.") != std::string::npos;
+    })) << text;
+    SendLook(SampleLayout::VillageCentre.x, SampleLayout::VillageCentre.y);
+    ASSERT_TRUE(RunUntil([&] {
+        text += AllText();
+        return text.find("You see a mosaic and the well.") != std::string::npos;
+    })) << text;
+}
+
+TEST_F(ServerSession, FloorAndObjectChangesAndDusk) {
+    ASSERT_TRUE(LogIn("Aster", "starlight"));
+    ASSERT_TRUE(InVillage());
+    GridCell me = View();
+    SendServerLine("dig");
+    ASSERT_TRUE(RunUntil([&] { return TheWorldMap.GetFloor(me.x, me.y) == uint16_t(Floor::Dirt); }));
+    SendServerLine("plant");
+    ASSERT_TRUE(RunUntil([&] { return TheWorldMap.GetObject(me.x, me.y) == uint16_t(Item::Flowers); }));
+
+    const RgbPalette dusk = DuskPalette();
+    const int probe = Shade(Ramp::Grass, 8);
+    SendServerLine("dusk");
+    ASSERT_TRUE(RunUntil([&] { return GamePalette[probe].red == dusk[probe].r && GamePalette[probe].blue == dusk[probe].b; }));
+    EXPECT_TRUE(server->IsDusk());
+    ASSERT_TRUE(RunUntil([] { return TheDreamPortalList.Count() == 3 && TheAvatarList.Count() == 1; }))
+        << "the map is sent again so the floors take the new palette; the portals and characters follow it";
+}
+
+TEST_F(ServerSession, PortalSendsTheDreamAndTheDownloadCompletes) {
+    InstallTransferHooks();
+    ASSERT_TRUE(LogIn("Aster", "starlight"));
+    ASSERT_TRUE(InVillage());
+    // (63, 66) to the meadow portal at (66, 61) across the plaza.
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(Move(Down));
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(Move(Left));
+    SendMove(Left);  // onto the portal: the view cell goes there, then the dream line follows
+    ASSERT_TRUE(RunUntil([] { return TheWorldMap.MapLoaded && TheWorldMap.W == SampleLayout::DreamWidth; })) << reports;
+    ASSERT_TRUE(RunUntil([] {
+        GridCell v;
+        TheViewCell.Get(v.x, v.y);
+        return v == GridCell{SampleLayout::DreamStart.x, SampleLayout::DreamStart.y};
+    })) << reports;
+    EXPECT_TRUE(TheTransferList.empty());
+    EXPECT_EQ(TestUtil::ReadFile("hlcn_tmp/meadow/meadow.dream").size(), 28u);
+    EXPECT_NE(reports.find("Aster entered the meadow dream"), std::string::npos) << reports;
+}
+
+TEST_F(ServerSession, SealedDreamFailsAndGoBackReturnsToTheVillage) {
+    InstallTransferHooks();
+    std::string asked;
+    Platform::SetMessageBoxHook([&](const std::string& text, const std::string&, bool) {
+        asked = text;
+        return true;  // yes, go back
+    });
+    ASSERT_TRUE(LogIn("Aster", "starlight"));
+    ASSERT_TRUE(InVillage());
+    // (63, 66) to the vault portal at (60, 61).
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(Move(Up));
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(Move(Left));
+    SendMove(Left);
+    ASSERT_TRUE(RunUntil([&] { return !asked.empty(); })) << reports;
+    EXPECT_NE(asked.find("Dream download failed."), std::string::npos);
+    ASSERT_TRUE(RunUntil([] { return TheWorldMap.MapLoaded && TheWorldMap.W == SampleLayout::VillageWidth; }));
+    EXPECT_NE(reports.find("Aster went back to Brindlemere"), std::string::npos) << reports;
+}
+
+TEST_F(ServerSession, OverlongLineDisconnectsOnlyThatClient) {
+    ASSERT_TRUE(LogIn("Aster", "starlight"));
+    ASSERT_TRUE(InVillage());
+    RawPlayer rude;
+    ASSERT_TRUE(rude.Connect(server->GamePort()));
+    std::string flood(6000, 'x');
+    rude.link->SendData(flood.data(), static_cast<int>(flood.size()));
+    ASSERT_TRUE(RunUntil([&] { return reports.find("longer than") != std::string::npos; }));
+    ASSERT_TRUE(RunUntil([&] { return !rude.link->IsConnected(); }));
+    EXPECT_TRUE(Move(Right)) << "the server still answers the well-behaved client";
+}
+
+}  // namespace
