@@ -47,7 +47,7 @@ protected:
 
 TEST_F(DreamVisit, OpenDreamShowsItsProgressAndEndsWithTidewatcher) {
     FileServerFaults slow;
-    slow.blockDelayMs = 150;
+    slow.blockDelayMs = 1500;  // the progress line stays long enough for a few screenshots
     files->SetFaults(slow);
     ASSERT_TRUE(server.Send("]q meadow\n"));
     // "File Transfer (meadow): n / total" at (250, 280) while the blocks come.
