@@ -1,5 +1,6 @@
 #include "MainGame.h"
 
+#include "CChooseINI.h"
 #include "CMemMan.h"
 #include "GBFont.h"
 #include "GLDevice.h"
@@ -19,9 +20,9 @@ namespace {
 
 const double MinFrameSeconds = 1.0 / 1982.0;
 
-// The one place the first scene is made: the chooser issue returns
-// new2(FIRST_SCENE, FIRST_SCENE) here, with FIRST_SCENE standing for CChooseINI.
-Scene* CreateFirstScene() { return nullptr; }
+// The first scene is recorded under the type name "FIRST_SCENE".
+typedef CChooseINI FIRST_SCENE;
+Scene* CreateFirstScene() { return new2(FIRST_SCENE, FIRST_SCENE); }
 
 bool CreateWindow() {
     if (!Platform::StartWindowSystem()) {
