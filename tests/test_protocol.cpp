@@ -58,7 +58,7 @@ protected:
     void TearDown() override {
         SetServerConnection(nullptr);
         TheGameHooks = GameHooks();
-        Platform::SetMessageBoxHook(nullptr);
+        TestUtil::AnswerBoxesByDefault();
         if (peer) delete2(peer);
     }
 
