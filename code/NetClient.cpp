@@ -93,21 +93,24 @@ const char SentPrefix[] = "{SENT TO SERVER}";
 const char LoginCommand[] = "connect ";  // the login line carries the name and password
 const char RedactedLogin[] = "connect (NAME/PASS REMOVED FOR SECURITY)\n";
 
-// Lines that carry the player's name and password: the game login and the
-// file server's dream request ("RC name password id ...").
-struct SecretLine {
-    const char* start;
-    const char* replacement;
-};
-const SecretLine SecretLines[] = {
-    {LoginCommand, RedactedLogin},
-    {"RC ", "RC (NAME/PASS REMOVED FOR SECURITY)\n"},
-};
+const char Removed[] = "(NAME/PASS REMOVED FOR SECURITY)";
+const char RequestCommand[] = "RC ";  // the file server's "RC name password id 0 2 4096"
+const int RequestTailWords = 4;       // id and the three numbers, kept in the log
 
-const char* ReplacementFor(const std::string& text, size_t lineStart) {
-    for (const SecretLine& secret : SecretLines)
-        if (text.compare(lineStart, std::strlen(secret.start), secret.start) == 0) return secret.replacement;
-    return nullptr;
+bool StartsWith(const std::string& text, size_t at, const char* prefix) {
+    return text.compare(at, std::strlen(prefix), prefix) == 0;
+}
+
+// The dream request keeps its last four words; everything between the
+// command and them (the name and password, whatever spaces they hold) goes.
+std::string RedactedRequest(const std::string& line) {
+    size_t body = line.size() - (line.ends_with('\n') ? 1 : 0);
+    size_t cut = body;
+    for (int words = 0; words < RequestTailWords; ++words) {
+        cut = line.rfind(' ', cut - 1);
+        if (cut == std::string::npos || cut < std::strlen(RequestCommand)) return std::string(RequestCommand) + Removed + "\n";
+    }
+    return std::string(RequestCommand) + Removed + line.substr(cut);
 }
 
 // Every line of a block is checked, not just the first: a caller that sends
@@ -119,8 +122,10 @@ std::string RedactSecrets(const std::string& text) {
     while (lineStart < text.size()) {
         size_t lineEnd = text.find('\n', lineStart);
         lineEnd = lineEnd == std::string::npos ? text.size() : lineEnd + 1;
-        if (const char* replacement = ReplacementFor(text, lineStart))
-            out += replacement;
+        if (StartsWith(text, lineStart, LoginCommand))
+            out += RedactedLogin;
+        else if (StartsWith(text, lineStart, RequestCommand))
+            out += RedactedRequest(text.substr(lineStart, lineEnd - lineStart));
         else
             out.append(text, lineStart, lineEnd - lineStart);
         lineStart = lineEnd;

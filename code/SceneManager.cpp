@@ -5,6 +5,7 @@
 #include "GLDevice.h"
 #include "GLRender.h"
 #include "GLShader.h"
+#include "InputState.h"
 #include "LogFile.h"
 #include "MainGame.h"
 #include "StaticOrder.h"
@@ -138,11 +139,16 @@ void SceneManager::RemoveAllScenes() {
     WriteStatistics();
 }
 
+// DirectInput code of F11, which shows the scene in wireframe while held.
+const uint8_t KeyF11 = 0x57;
+
 void SceneManager::Draw() {
     ScopedLock lock(G::GraphicsLock);
-    // While F11 (key code 0x57, KeyboardState::IsKeyDown) is held, SetRenderState(Wireframe, true) goes here ...
+    const bool wireframe = KeyboardState::IsKeyDown(KeyF11);
+    if (wireframe) G::SetRenderState(G::RenderState::Wireframe, true);
     if (!manager.active.empty()) manager.active.front()->Draw();
-    // ... and SetRenderState(Wireframe, false) here.
+    // The frame-rate text is always drawn filled.
+    if (wireframe) G::SetRenderState(G::RenderState::Wireframe, false);
     if (manager.fpsText) {
         G::UnsetShader();
         G::Set2D();

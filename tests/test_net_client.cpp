@@ -53,7 +53,11 @@ TEST(NetLogText, LoginLinesAreHidden) {
     EXPECT_EQ(NET::SentLogText("say hi\nconnect Ann pw\nm 7\n", 26),
               "{SENT TO SERVER}say hi\nconnect (NAME/PASS REMOVED FOR SECURITY)\nm 7\n");
     EXPECT_EQ(NET::SentLogText("RC Ann pw mydream 0 2 4096\n", 27),
-              "{SENT TO SERVER}RC (NAME/PASS REMOVED FOR SECURITY)\n");
+              "{SENT TO SERVER}RC (NAME/PASS REMOVED FOR SECURITY) mydream 0 2 4096\n");
+    // A name or password with spaces is removed whole: only the last four words stay.
+    EXPECT_EQ(NET::SentLogText("RC Ann Lee pass word dream 0 2 4096\n", 36),
+              "{SENT TO SERVER}RC (NAME/PASS REMOVED FOR SECURITY) dream 0 2 4096\n");
+    EXPECT_EQ(NET::SentLogText("RC short line\n", 14), "{SENT TO SERVER}RC (NAME/PASS REMOVED FOR SECURITY)\n");
 }
 
 TEST(NetLogText, TextEndsAtTheFirstNulByte) {

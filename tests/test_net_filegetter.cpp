@@ -92,7 +92,7 @@ TEST_F(FileGetterTest, RequestIsLoggedWithoutNameOrPassword) {
     std::string netlog = ReadFile(NetLog.FileName());
     EXPECT_EQ(CountOf(netlog, "hunter2secret"), 0) << netlog;
     EXPECT_EQ(CountOf(netlog, "RC Bob"), 0);
-    EXPECT_EQ(CountOf(netlog, "{SENT TO SERVER}RC (NAME/PASS REMOVED FOR SECURITY)"), 1) << netlog;
+    EXPECT_EQ(CountOf(netlog, "{SENT TO SERVER}RC (NAME/PASS REMOVED FOR SECURITY) d1 0 2 4096\n"), 1) << netlog;
     EXPECT_EQ(CountOf(netlog, "{SENT TO SERVER}PKOK 2\n"), 1);
 }
 
