@@ -13,9 +13,11 @@ export LSAN_OPTIONS=suppressions=$PWD/tools/lsan.supp
 jobs=$(nproc)
 gl_tests=$(cat tools/gl-tests.txt)
 
-configure() { # build-dir sanitizer
-  cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALCYON_SANITIZE="$2" >/dev/null
-  cmake --build "$1" -j "$jobs"
+configure() { # build-dir sanitizer [targets...]
+  local dir=$1 sanitizer=$2
+  shift 2
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALCYON_SANITIZE="$sanitizer" >/dev/null
+  cmake --build "$dir" -j "$jobs" ${1:+--target "$@"}
 }
 ctest_x() {
   if [ -z "${DISPLAY:-}" ]; then
@@ -30,5 +32,8 @@ ctest_x --test-dir build-asan --output-on-failure -j "$jobs" -E "$gl_tests"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
   ctest_x --test-dir build-asan --output-on-failure -j "$jobs" -R "$gl_tests"
 
-configure build-tsan thread
+# Only the programs that run under ThreadSanitizer, and the tools they start.
+tsan_regex=$(cat tools/tsan-tests.txt)
+tsan_targets=$(ls tests/test_*.cpp | xargs -n1 basename | sed 's/\.cpp$//' | grep -E "$tsan_regex")
+configure build-tsan thread $tsan_targets
 ctest_x --test-dir build-tsan --output-on-failure -j "$jobs" -R "$(cat tools/tsan-tests.txt)"
