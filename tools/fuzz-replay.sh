@@ -6,6 +6,8 @@ cmake -S . -B build-fuzz -G Ninja -DHALCYON_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDe
   -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >/dev/null
 cmake --build build-fuzz -j "$(nproc)"
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+# An exit report must never wait on a dialog here.
+unset DISPLAY
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p build-fuzz/run
 for target in build-fuzz/fuzz_*; do
