@@ -46,7 +46,7 @@ struct Derived : Other, Base {
 void* volatile kept[4];
 
 std::string Boxes() { return TestUtil::ReadFile("_boxes.txt"); }
-std::string Line(int line) { return std::to_string(line); }
+std::string In(int line) { return "tests/test_memman.cpp line " + std::to_string(line); }
 
 // Delete errors mark the whole run as faulty and the exit report runs when
 // the program ends, so such cases run in a child process. It writes its
@@ -126,8 +126,8 @@ TEST_F(MemManTest, DoubleDeleteIsReported) {
     });
     std::string log = ErrorText();
     EXPECT_TRUE(StartsWith(log, "Error: delete used on memory that doesn't exist.\n"
-                                "  -delete call made in tests/test_memman.cpp line " +
-                                    Line(line) + "\n  -call stack:\n   test_memman: MemTrack::CheckDelete"));
+                                "  -delete call made in " + In(line) +
+                                "\n  -call stack:\n   test_memman: MemTrack::CheckDelete"));
     EXPECT_TRUE(Contains(log, "MemManTest_DoubleDeleteIsReported_Test::TestBody()"));
     EXPECT_EQ(log.substr(log.size() - 2), "\n\n");
 }
@@ -139,8 +139,8 @@ TEST_F(MemManTest, NullDeleteIsReportedWithTheCriticalBoxAtExit) {
         delete2(none);
     });
     EXPECT_TRUE(StartsWith(ErrorText(), "Error: delete being used on a null pointer.\n"
-                                        "  -delete call made in tests/test_memman.cpp line " +
-                                            Line(line) + ".\n  -call stack:\n   test_memman: MemTrack::CheckDelete"));
+                                        "  -delete call made in " + In(line) +
+                                        ".\n  -call stack:\n   test_memman: MemTrack::CheckDelete"));
     EXPECT_EQ(Boxes(), CriticalBox);
 }
 
@@ -152,12 +152,9 @@ TEST_F(MemManTest, ArrayDeletedAsObjectIsReportedAndDestroyedElementByElement) {
     });
     EXPECT_TRUE(StartsWith(ErrorText(), "Error: Wrong delete operator used when freeing memory.\n"
                                         "  -Delete (non-array) used on memory allocated with new array.\n"
-                                        "  -delete call made in tests/test_memman.cpp line " +
-                                            Line(allocLine + 1) +
-                                            ".\n  -call made on memory that was allocated in "
-                                            "tests/test_memman.cpp line " +
-                                            Line(allocLine) +
-                                            ".\n  -call stack:\n   test_memman: MemTrack::CheckDelete"));
+                                        "  -delete call made in " + In(allocLine + 1) +
+                                        ".\n  -call made on memory that was allocated in " + In(allocLine) +
+                                        ".\n  -call stack:\n   test_memman: MemTrack::CheckDelete"));
 }
 
 TEST_F(MemManTest, ObjectDeletedAsArrayIsDestroyedOnce) {
@@ -177,9 +174,8 @@ TEST_F(MemManTest, DamagedGuardsAreReportedOnDelete) {
     });
     std::string log = ErrorText();
     EXPECT_TRUE(StartsWith(log, "WARNING: Damage to memory AFTER an allocation.\n  -object: Widget\n"
-                                "  -Allocated in tests/test_memman.cpp line " +
-                                    Line(line) +
-                                    ".\n  -Call stack for allocation:\n   test_memman: MemTrack::TrackAllocation"));
+                                "  -Allocated in " + In(line) +
+                                ".\n  -Call stack for allocation:\n   test_memman: MemTrack::TrackAllocation"));
     size_t deleteStack = log.find("  -Call stack for this delete:\n   test_memman: CallStackText");
     ASSERT_NE(deleteStack, std::string::npos) << log;
     // The allocation's stack reaches the test that allocated.
@@ -225,11 +221,10 @@ TEST_F(MemManTest, LeaksAreListedNewestFirstAtExit) {
     EXPECT_TRUE(StartsWith(log, "\nTotal memory leaks: 36 bytes in 2 allocation(s).\n"
                                 "\n -- List of memory leaks --\n"
                                 "Array of \"Widget\" (24 bytes total):\n"
-                                "  -Allocated in tests/test_memman.cpp line " +
-                                    Line(arrayLine) +
-                                    ".\n  -call stack of allocation:\n   test_memman: MemTrack::TrackAllocation"));
-    EXPECT_TRUE(Contains(log, "\nObject \"Widget\" (12 bytes total):\n  -Allocated in tests/test_memman.cpp line " +
-                                  Line(objectLine) + ".\n  -call stack of allocation:\n"));
+                                "  -Allocated in " + In(arrayLine) +
+                                ".\n  -call stack of allocation:\n   test_memman: MemTrack::TrackAllocation"));
+    EXPECT_TRUE(Contains(log, "\nObject \"Widget\" (12 bytes total):\n  -Allocated in " + In(objectLine) +
+                                  ".\n  -call stack of allocation:\n"));
     EXPECT_EQ(Boxes(), "[Memory Leaks]Memory was allocated and never freed.\n36 byte(s) leaked.\n"
                        "2 total unfreed allocations.\nSee _error.txt for details.\n");
 }
@@ -243,8 +238,7 @@ TEST_F(MemManTest, DamageFoundAtExitShowsTheCriticalBoxFirst) {
     });
     std::string log = ErrorText();
     EXPECT_TRUE(StartsWith(log, "WARNING: Damage to memory BEFORE an allocation.\n  -object: Widget\n"
-                                "  -Allocated in tests/test_memman.cpp line " +
-                                    Line(line) + ".\n  -Call stack for allocation:\n"));
+                                "  -Allocated in " + In(line) + ".\n  -Call stack for allocation:\n"));
     EXPECT_TRUE(Contains(log, "  -Call stack for this check:\n"));
     EXPECT_TRUE(Contains(log, "\n\n\nTotal memory leaks: 12 bytes in 1 allocation(s).\n"));
     EXPECT_EQ(Boxes(), std::string(CriticalBox) +
