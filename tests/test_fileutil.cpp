@@ -8,7 +8,13 @@
 
 namespace fs = std::filesystem;
 
-TEST(FileUtilTest, PathsApart) {
+// Each case runs in a fresh folder of its own name.
+class FileUtilTest : public ::testing::Test {
+protected:
+    TestUtil::ScopedFolder folder{::testing::UnitTest::GetInstance()->current_test_info()->name()};
+};
+
+TEST_F(FileUtilTest, PathsApart) {
     EXPECT_EQ(DirectoryOf("hlcn_tmp\\42\\42.dream"), "hlcn_tmp\\42\\");
     EXPECT_EQ(DirectoryOf("plain.txt"), "");
     EXPECT_EQ(FileNameOf("data\\items\\items.txt"), "items.txt");
@@ -22,7 +28,7 @@ TEST(FileUtilTest, PathsApart) {
     EXPECT_EQ(StripExtension(".hidden"), "");
 }
 
-TEST(FileUtilTest, TextAndBits) {
+TEST_F(FileUtilTest, TextAndBits) {
     EXPECT_EQ(ToLower("Data\\ITEMS.Txt \xC4"), "data\\items.txt \xC4");
     EXPECT_TRUE(IsPrintable(' '));
     EXPECT_TRUE(IsPrintable('~'));
@@ -38,7 +44,7 @@ TEST(FileUtilTest, TextAndBits) {
     EXPECT_EQ(HighestBit(0), -1);
 }
 
-TEST(FileUtilTest, SplitStringDropsEmptyPieces) {
+TEST_F(FileUtilTest, SplitStringDropsEmptyPieces) {
     StringList out{"stale"};
     SplitString("a,,b,", out, ",");
     EXPECT_EQ(out, (StringList{"a", "b"}));
@@ -50,8 +56,7 @@ TEST(FileUtilTest, SplitStringDropsEmptyPieces) {
     EXPECT_EQ(out, (StringList{"whole"}));
 }
 
-TEST(FileUtilTest, ReadWholeFileAndLines) {
-    TestUtil::ScopedFolder folder("read");
+TEST_F(FileUtilTest, ReadWholeFileAndLines) {
     TestUtil::WriteFile("crlf.txt", "one\r\ntwo\r\n\r\nthree\rfour\r\n");
     StringList lines;
     ReadLines(lines, "crlf.txt");
@@ -76,9 +81,7 @@ TEST(FileUtilTest, ReadWholeFileAndLines) {
     EXPECT_EQ(FileLength("missing.txt"), 0u);
 }
 
-TEST(FileUtilTest, ReadStringListStopsAtTheFirstEmptyLine) {
-    TestUtil::ScopedFolder folder("stringlist");
-    TestUtil::ClearLog("_error.txt");
+TEST_F(FileUtilTest, ReadStringListStopsAtTheFirstEmptyLine) {
     TestUtil::WriteFile("layers.t3d", "a.png\r\nb.png\r\n\r\nnot read.png\r\n");
     StringList list{"kept"};
     EXPECT_TRUE(ReadStringList(list, "layers.t3d"));
@@ -92,21 +95,18 @@ TEST(FileUtilTest, ReadStringListStopsAtTheFirstEmptyLine) {
     EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "Failed to open string list: data\\none.t3d\n");
 }
 
-TEST(FileUtilTest, MakeDirectoriesCreatesEveryFolderBeforeABackslash) {
-    TestUtil::ScopedFolder folder("mkdirs");
+TEST_F(FileUtilTest, MakeDirectoriesCreatesEveryFolderBeforeABackslash) {
     MakeDirectories("gen\\data\\items\\model.bmbm");
     EXPECT_TRUE(fs::is_directory("gen/data/items"));
     EXPECT_FALSE(fs::exists("gen/data/items/model.bmbm"));
     MakeDirectories("hlcn_tmp\\42\\");
-    EXPECT_TRUE(fs::is_directory("hlcn_tmp/42"));
     MakeDirectories("hlcn_tmp\\42\\");  // existing folders are fine
     EXPECT_TRUE(fs::is_directory("hlcn_tmp/42"));
     MakeDirectories("nofolder.txt");
     EXPECT_FALSE(fs::exists("nofolder.txt"));
 }
 
-TEST(FileUtilTest, BackslashPathsIgnoreCaseWhereTheFileSystemDoesNot) {
-    TestUtil::ScopedFolder folder("case");
+TEST_F(FileUtilTest, BackslashPathsIgnoreCaseWhereTheFileSystemDoesNot) {
     TestUtil::WriteFile("Patches/Default/Floors.FSH", "shapes");
     EXPECT_EQ(ReadWholeFile("patches\\default\\floors.fsh", true), "shapes");
     EXPECT_EQ(FileLength("PATCHES\\DEFAULT\\FLOORS.FSH"), 6u);
@@ -123,20 +123,15 @@ TEST(FileUtilTest, BackslashPathsIgnoreCaseWhereTheFileSystemDoesNot) {
     EXPECT_EQ(OpenFile("nowhere\\at\\all.txt", "rb"), nullptr);
 }
 
-TEST(FileUtilTest, ReadBoundedLineCutsLongLines) {
-    TestUtil::ScopedFolder folder("bounded");
+TEST_F(FileUtilTest, ReadBoundedLineCutsLongLines) {
     TestUtil::WriteFile("long.txt", std::string(100, 'x') + "\r\nshort\n\nend");
     FILE* f = OpenFile("long.txt", "rb");
     ASSERT_NE(f, nullptr);
     std::string line;
-    ASSERT_TRUE(ReadBoundedLine(f, line, 10));
-    EXPECT_EQ(line, std::string(10, 'x'));
-    ASSERT_TRUE(ReadBoundedLine(f, line, 10));
-    EXPECT_EQ(line, "short");
-    ASSERT_TRUE(ReadBoundedLine(f, line, 10));
-    EXPECT_EQ(line, "");
-    ASSERT_TRUE(ReadBoundedLine(f, line, 10));
-    EXPECT_EQ(line, "end");
+    for (const char* expected : {"xxxxxxxxxx", "short", "", "end"}) {
+        ASSERT_TRUE(ReadBoundedLine(f, line, 10));
+        EXPECT_EQ(line, expected);
+    }
     EXPECT_FALSE(ReadBoundedLine(f, line, 10));
     std::fclose(f);
 }

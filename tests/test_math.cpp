@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include "FoundationTest.h"
 #include "LogFile.h"
 #include "Math3D.h"
 #include "TestUtil.h"
 
 #include <cmath>
+
+using FoundationTest::Contains;
+using FoundationTest::StartsWith;
 
 namespace {
 
@@ -29,11 +33,11 @@ Vector3 Apply(const Matrix& m, const Vector3& p) {
     return Vector3(out.x / out.w, out.y / out.w, out.z / out.w);
 }
 
-class MathTest : public ::testing::Test {
-protected:
-    void SetUp() override { TestUtil::ClearLog("_error.txt"); }
-    std::string Log() { return TestUtil::ReadFile("_error.txt"); }
-};
+void ExpectNear(const Matrix& a, const Matrix& b, float tolerance) {
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(a[i], b[i], tolerance) << i;
+}
+
+class MathTest : public FoundationTest::ErrorLogTest {};
 
 }  // namespace
 
@@ -42,15 +46,14 @@ TEST_F(MathTest, NormalizeGivesUnitLengthAndReportsZeroVectors) {
     Normalize(v);
     ExpectNear(v, Vector3(0.6f, 0, 0.8f));
     ExpectNear(NormalizedCopy(Vector3(0, -2, 0)), Vector3(0, -1, 0));
-    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(ErrorText(), "");
 
     Vector3 zero;
     Normalize(zero);
     EXPECT_TRUE(std::isfinite(zero.x) && std::isfinite(zero.y) && std::isfinite(zero.z));
     NormalizedCopy(Vector3(1e-6f, 0, 0));
-    std::string log = Log();
-    EXPECT_EQ(log.rfind("Attepmt to divide by 0 while normalizing.\n  -call stack   ", 0), 0u) << log;
-    EXPECT_NE(log.find("Attepmt to divide by 0 while doing normal.\n  -call stack   "), std::string::npos) << log;
+    EXPECT_TRUE(StartsWith(ErrorText(), "Attepmt to divide by 0 while normalizing.\n  -call stack   "));
+    EXPECT_TRUE(Contains(ErrorText(), "Attepmt to divide by 0 while doing normal.\n  -call stack   "));
 }
 
 TEST_F(MathTest, MultiplyIsRowByColumnAndMayOverwriteAnOperand) {
@@ -63,48 +66,33 @@ TEST_F(MathTest, MultiplyIsRowByColumnAndMayOverwriteAnOperand) {
     EXPECT_FLOAT_EQ(out.At(1, 3), 6);
     EXPECT_FLOAT_EQ(out.At(0, 1), 2);
     Multiply(a, a, b);
-    for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(a[i], out[i]) << i;
+    ExpectNear(a, out, 0);
     Multiply(b, Matrix::Identity(), b);
     EXPECT_FLOAT_EQ(b.At(2, 3), 7);
+    // Transform applies the translation column to points, not to directions.
+    ExpectNear(Apply(b, Vector3(1, 1, 1)), Vector3(6, 7, 8));
+    Vector4 direction;
+    Transform(direction, b, Vector4(1, 1, 1, 0));
+    ExpectNear(Vector3(direction.x, direction.y, direction.z), Vector3(1, 1, 1));
 }
 
-TEST_F(MathTest, TransformAppliesTheTranslationColumn) {
-    Matrix m = Matrix::Identity();
-    m[3] = 1;
-    m[7] = 2;
-    m[11] = 3;
-    Vector4 out;
-    Transform(out, m, Vector4(1, 1, 1, 1));
-    EXPECT_FLOAT_EQ(out.x, 2);
-    EXPECT_FLOAT_EQ(out.y, 3);
-    EXPECT_FLOAT_EQ(out.z, 4);
-    EXPECT_FLOAT_EQ(out.w, 1);
-    Transform(out, m, Vector4(1, 1, 1, 0));  // a direction does not move
-    EXPECT_FLOAT_EQ(out.x, 1);
-}
-
-TEST_F(MathTest, DeterminantAndInverse) {
+TEST_F(MathTest, InverseExchangesRowsAndRefusesSingularMatrices) {
     Matrix m = FromRows({2, 0, 0, 1, 0, 3, 0, 2, 0, 0, 4, 3, 0, 0, 0, 1});
     EXPECT_FLOAT_EQ(Determinant(m), 24);
     // A matrix with a swapped row pair has the opposite determinant.
     Matrix swapped = FromRows({0, 3, 0, 2, 2, 0, 0, 1, 0, 0, 4, 3, 0, 0, 0, 1});
     EXPECT_FLOAT_EQ(Determinant(swapped), -24);
-
     Matrix inverse, product;
     Inverse(inverse, swapped);  // needs a row exchange: the first pivot is 0
     Multiply(product, swapped, inverse);
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(product[i], Matrix::Identity()[i], 1e-5f) << i;
-    EXPECT_EQ(Log(), "");
-}
+    ExpectNear(product, Matrix::Identity(), 1e-5f);
+    EXPECT_EQ(ErrorText(), "");
 
-TEST_F(MathTest, InverseOfASingularMatrixIsReportedAndZero) {
-    Matrix inverse = Matrix::Identity();
     Inverse(inverse, Matrix());
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(inverse[i], 0) << i;
-    Matrix flat = FromRows({1, 2, 3, 4, 2, 4, 6, 8, 0, 0, 1, 0, 0, 0, 0, 1});
-    Inverse(inverse, flat);
-    EXPECT_EQ(Log(), "Attempt to take the inverse of a matrix that doesn't have an inverse.\n"
-                     "Attempt to take the inverse of a matrix that doesn't have an inverse.\n");
+    ExpectNear(inverse, Matrix(), 0);
+    Inverse(inverse, FromRows({1, 2, 3, 4, 2, 4, 6, 8, 0, 0, 1, 0, 0, 0, 0, 1}));
+    EXPECT_EQ(ErrorText(), "Attempt to take the inverse of a matrix that doesn't have an inverse.\n"
+                           "Attempt to take the inverse of a matrix that doesn't have an inverse.\n");
 }
 
 TEST_F(MathTest, LookAtPutsTheTargetOnThePositiveZAxis) {
@@ -116,25 +104,20 @@ TEST_F(MathTest, LookAtPutsTheTargetOnThePositiveZAxis) {
     // s = f x up with f = (0,0,-1), up = (0,1,0) gives (1,0,0); u = f x s = (0,-1,0).
     ExpectNear(Vector3(view.At(0, 0), view.At(0, 1), view.At(0, 2)), Vector3(1, 0, 0));
     ExpectNear(Vector3(view.At(1, 0), view.At(1, 1), view.At(1, 2)), Vector3(0, -1, 0));
-    EXPECT_FLOAT_EQ(view.At(0, 3), -1);
-    EXPECT_FLOAT_EQ(view.At(1, 3), 2);
-    EXPECT_FLOAT_EQ(view.At(2, 3), 3);
     EXPECT_FLOAT_EQ(view.At(3, 3), 1);
-    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(ErrorText(), "");
 }
 
 TEST_F(MathTest, LookAtWarnsAboutDegenerateCameras) {
     Matrix view;
     LookAt(view, Vector3(1, 1, 1), Vector3(1, 1, 1), Vector3(0, 0, 1));
-    std::string log = Log();
-    EXPECT_EQ(log.rfind("Making an attempt to construct a singularity camera.\n", 0), 0u) << log;
-    EXPECT_NE(log.find("Attepmt to divide by 0 while doing normal.\n"), std::string::npos);
-    EXPECT_EQ(log.find("no orientation"), std::string::npos);
+    EXPECT_TRUE(StartsWith(ErrorText(), "Making an attempt to construct a singularity camera.\n"));
+    EXPECT_TRUE(Contains(ErrorText(), "Attepmt to divide by 0 while doing normal.\n"));
+    EXPECT_EQ(ErrorText().find("no orientation"), std::string::npos);
 
     TestUtil::ClearLog("_error.txt");
     LookAt(view, Vector3(0, 0, 0), Vector3(0, 0, 5), Vector3(0, 0, 0));
-    log = Log();
-    EXPECT_EQ(log.rfind("Trying to make a camera with no orientation.\n", 0), 0u) << log;
+    EXPECT_TRUE(StartsWith(ErrorText(), "Trying to make a camera with no orientation.\n"));
 }
 
 TEST_F(MathTest, PerspectiveElements) {
@@ -142,12 +125,10 @@ TEST_F(MathTest, PerspectiveElements) {
     Perspective(p, Pi / 2, 0.75f, 1, 101);
     EXPECT_NEAR(p.At(0, 0), 0.75f, 1e-6f);
     EXPECT_NEAR(p.At(1, 1), 1, 1e-6f);
-    EXPECT_FLOAT_EQ(p.At(2, 2), 101.0f / 100);
-    EXPECT_FLOAT_EQ(p.At(2, 3), -101.0f / 100);
     EXPECT_FLOAT_EQ(p.At(3, 2), 1);
     EXPECT_EQ(p.At(3, 3), 0);
     EXPECT_EQ(p.At(0, 2), 0);
-    // The near plane maps to depth 0, the far plane to 1.
+    // The near plane maps to depth 0, the far plane to 1: that fixes row 2.
     EXPECT_NEAR(Apply(p, Vector3(0, 0, 1)).z, 0, 1e-6f);
     EXPECT_NEAR(Apply(p, Vector3(0, 0, 101)).z, 1, 1e-5f);
 }
@@ -167,7 +148,7 @@ TEST_F(MathTest, UnprojectThenProjectGivesTheWindowPointBack) {
         // Unproject takes the depth in -1..1 terms, Project reports 0..1.
         EXPECT_NEAR(window.z, (point[2] + 1) * 0.5f, 1e-3f);
     }
-    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(ErrorText(), "");
 }
 
 TEST_F(MathTest, ProjectMirrorsXAndRefusesPointsInTheCameraPlane) {
@@ -186,36 +167,32 @@ TEST_F(MathTest, ProjectMirrorsXAndRefusesPointsInTheCameraPlane) {
     EXPECT_FALSE(Project(window, Vector3(3, 4, 0), projection, view, viewport));
 }
 
-TEST_F(MathTest, RayPlane) {
-    Vector3 hit;
-    Ray ray{Vector3(2, 3, 10), Vector3(0, 0, -2)};
-    ASSERT_TRUE(RayPlane(ray, Vector3(0, 0, 1), hit));
-    ExpectNear(hit, Vector3(2, 3, 0));
-    Ray slanted{Vector3(0, 0, 4), Vector3(1, 1, -1)};
-    ASSERT_TRUE(RayPlane(slanted, Vector3(0, 0, 1), hit));
-    ExpectNear(hit, Vector3(4, 4, 0));
-    Ray parallel{Vector3(0, 0, 4), Vector3(1, 0, 0)};
-    hit = Vector3(9, 9, 9);
-    EXPECT_FALSE(RayPlane(parallel, Vector3(0, 0, 1), hit));
-    ExpectNear(hit, Vector3(9, 9, 9));
+TEST_F(MathTest, RayPlaneHitsOrLeavesThePointAlone) {
+    struct {
+        Ray ray;
+        bool hits;
+        Vector3 hit;
+    } cases[] = {
+        {{Vector3(2, 3, 10), Vector3(0, 0, -2)}, true, Vector3(2, 3, 0)},
+        {{Vector3(0, 0, 4), Vector3(1, 1, -1)}, true, Vector3(4, 4, 0)},
+        {{Vector3(0, 0, 4), Vector3(1, 0, 0)}, false, Vector3(9, 9, 9)},  // parallel
+    };
+    for (const auto& c : cases) {
+        Vector3 hit(9, 9, 9);
+        EXPECT_EQ(RayPlane(c.ray, Vector3(0, 0, 1), hit), c.hits);
+        ExpectNear(hit, c.hit);
+    }
 }
 
-TEST_F(MathTest, SmoothCameraConstruction) {
+// Goals set without `immediate` are reached by the steps tested below.
+TEST_F(MathTest, SmoothCameraStartsWithAUnitUp) {
     SmoothCamera standard;
     ExpectNear(standard.GetPosition(), Vector3(0, 0, 0));
     ExpectNear(standard.GetTarget(), Vector3(0, 0, 10));
     ExpectNear(standard.GetUp(), Vector3(1, 0, 0));
     SmoothCamera placed(Vector3(1, 2, 3), Vector3(4, 5, 6), Vector3(0, 0, 5));
-    ExpectNear(placed.GetPosition(), Vector3(1, 2, 3));
     ExpectNear(placed.GetTargetGoal(), Vector3(4, 5, 6));
     ExpectNear(placed.GetUp(), Vector3(0, 0, 1));
-    ExpectNear(placed.GetUpGoal(), Vector3(0, 0, 1));
-
-    placed.SetPosition(Vector3(9, 9, 9), false);
-    ExpectNear(placed.GetPosition(), Vector3(1, 2, 3));
-    ExpectNear(placed.GetPositionGoal(), Vector3(9, 9, 9));
-    placed.SetTarget(Vector3(7, 7, 7), true);
-    ExpectNear(placed.GetTarget(), Vector3(7, 7, 7));
     placed.SetUp(Vector3(0, 3, 0), false);
     ExpectNear(placed.GetUpGoal(), Vector3(0, 1, 0));
     ExpectNear(placed.GetUp(), Vector3(0, 0, 1));
@@ -243,7 +220,6 @@ TEST_F(MathTest, StepMovesAtTheDistanceSpeedWithoutOvershooting) {
 TEST_F(MathTest, StepDriftsGoalsAndCurrentsSeparately) {
     SmoothCamera camera(Vector3(0, 0, 0), Vector3(0, 0, 10), Vector3(0, 0, 1));
     camera.SetDrift(Vector3(1, 0, 0));
-    ExpectNear(camera.GetDrift(), Vector3(1, 0, 0));
     camera.Step(2, true, false);
     ExpectNear(camera.GetPosition(), Vector3(0, 0, 0));
     ExpectNear(camera.GetPositionGoal(), Vector3(2, 0, 0));
@@ -269,7 +245,7 @@ TEST_F(MathTest, SpringUpdateSettlesOnTheGoal) {
     // At rest on the goal nothing is reported and nothing moves.
     camera.Update(0.05f, false, false);
     ExpectNear(camera.GetTarget(), Vector3(0, 0, 10));
-    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(ErrorText(), "");
 }
 
 TEST_F(MathTest, CurrentCameraIsForgottenWhenDestroyed) {

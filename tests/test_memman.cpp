@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include "CMemMan.h"
+#include "FoundationTest.h"
 #include "LogFile.h"
 #include "TestUtil.h"
 #include "platform/PlatformSystem.h"
 
 #include <cstdlib>
 #include <string>
+
+using FoundationTest::Contains;
+using FoundationTest::StartsWith;
 
 namespace {
 
@@ -41,38 +45,38 @@ struct Derived : Other, Base {
 // on the child sees them as reachable.
 void* volatile kept[4];
 
-std::string ErrorText() { return TestUtil::ReadFile("_error.txt"); }
+std::string Boxes() { return TestUtil::ReadFile("_boxes.txt"); }
+std::string In(int line) { return "tests/test_memman.cpp line " + std::to_string(line); }
 
-// Message boxes of a child are written to "_boxes.txt" for the parent.
-void RecordBoxes() {
-    TestUtil::ClearLog("_boxes.txt");
-    Platform::SetMessageBoxHook([](const std::string& text, const std::string& caption, bool) {
-        std::string all = TestUtil::ReadFile("_boxes.txt") + "[" + caption + "]" + text;
-        TestUtil::WriteFile("_boxes.txt", all);
-        return true;
-    });
-}
-
-// Delete errors mark the whole run as faulty, so they are made in a child
-// process, which reports through its exit code how many destructors ran.
+// Delete errors mark the whole run as faulty and the exit report runs when
+// the program ends, so such cases run in a child process. It writes its
+// message boxes to "_boxes.txt" and tells through its exit code how many
+// destructors ran.
 template <class Body>
 void InChild(int expectedDestroyed, Body body) {
     EXPECT_EXIT(
         {
+            Platform::SetMessageBoxHook([](const std::string& text, const std::string& caption, bool) {
+                TestUtil::WriteFile("_boxes.txt", Boxes() + "[" + caption + "]" + text);
+                return true;
+            });
             body();
             std::exit(destroyed);
         },
         ::testing::ExitedWithCode(expectedDestroyed), "");
 }
 
-class MemManTest : public ::testing::Test {
+class MemManTest : public FoundationTest::ErrorLogTest {
 protected:
     void SetUp() override {
+        ErrorLogTest::SetUp();
         destroyed = 0;
-        TestUtil::ClearLog("_error.txt");
         TestUtil::ClearLog("_boxes.txt");
     }
 };
+
+const char* const CriticalBox =
+    "[Critical Memory Error]Critical memory management errors occured.\nCheck _error.txt for details.\n";
 
 }  // namespace
 
@@ -82,7 +86,10 @@ TEST_F(MemManTest, TrackedObjectsAndArraysComeAndGo) {
     EXPECT_EQ(w->a, 7);
     Widget* many = new2_array(Widget, 5);
     EXPECT_EQ(many[4].c, 3);
-    EXPECT_EQ(MemTrack::LiveAllocationCount(), live + 2);
+    Derived* d = new2(Derived, Derived);
+    Base* b = d;
+    ASSERT_NE(static_cast<void*>(b), static_cast<void*>(d));
+    EXPECT_EQ(MemTrack::LiveAllocationCount(), live + 3);
     // Guards fence the payload on both sides.
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(w);
     for (int i = 1; i <= 8; ++i) EXPECT_EQ(bytes[-i], 0xA5) << i;
@@ -91,17 +98,8 @@ TEST_F(MemManTest, TrackedObjectsAndArraysComeAndGo) {
     EXPECT_EQ(destroyed, 1);
     delete2_array(many);
     EXPECT_EQ(destroyed, 6);
-    EXPECT_EQ(MemTrack::LiveAllocationCount(), live);
-    EXPECT_EQ(ErrorText(), "");
-}
-
-TEST_F(MemManTest, DeleteThroughASecondaryBaseFindsTheBlock) {
-    size_t live = MemTrack::LiveAllocationCount();
-    Derived* d = new2(Derived, Derived);
-    Base* b = d;
-    ASSERT_NE(static_cast<void*>(b), static_cast<void*>(d));
-    delete2(b);
-    EXPECT_EQ(destroyed, 2);  // ~Derived, then ~Base
+    delete2(b);  // through a secondary base: ~Derived, then ~Base
+    EXPECT_EQ(destroyed, 8);
     EXPECT_EQ(MemTrack::LiveAllocationCount(), live);
     EXPECT_EQ(ErrorText(), "");
 }
@@ -113,15 +111,9 @@ TEST_F(MemManTest, DeclarationMustBeginWithTheTypeName) {
 
     Widget* w = new2(Widget, Gadget(5));
     EXPECT_EQ(w->a, 5);  // the allocation still proceeds
-    std::string log = ErrorText();
-    EXPECT_EQ(log.rfind("object declaration doesn't match type name provided to new2.\n"
-                        "  -type name: Widget\n"
-                        "  -object dec: Gadget(5)\n"
-                        "  -call stack:\n"
-                        "   test_memman: CallStackText",
-                        0),
-              0u)
-        << log;
+    EXPECT_TRUE(StartsWith(ErrorText(), "object declaration doesn't match type name provided to new2.\n"
+                                        "  -type name: Widget\n  -object dec: Gadget(5)\n"
+                                        "  -call stack:\n   test_memman: CallStackText"));
     delete2(w);
 }
 
@@ -133,27 +125,23 @@ TEST_F(MemManTest, DoubleDeleteIsReported) {
         delete2(w);
     });
     std::string log = ErrorText();
-    std::string head = "Error: delete used on memory that doesn't exist.\n"
-                       "  -delete call made in tests/test_memman.cpp line " +
-                       std::to_string(line) + "\n  -call stack:\n   test_memman: MemTrack::CheckDelete";
-    EXPECT_EQ(log.rfind(head, 0), 0u) << log;
-    EXPECT_NE(log.find("MemManTest_DoubleDeleteIsReported_Test::TestBody()"), std::string::npos) << log;
+    EXPECT_TRUE(StartsWith(log, "Error: delete used on memory that doesn't exist.\n"
+                                "  -delete call made in " + In(line) +
+                                "\n  -call stack:\n   test_memman: MemTrack::CheckDelete"));
+    EXPECT_TRUE(Contains(log, "MemManTest_DoubleDeleteIsReported_Test::TestBody()"));
     EXPECT_EQ(log.substr(log.size() - 2), "\n\n");
-    EXPECT_FALSE(MemTrack::HadCriticalErrors());
 }
 
-TEST_F(MemManTest, NullDeleteIsReported) {
+TEST_F(MemManTest, NullDeleteIsReportedWithTheCriticalBoxAtExit) {
     int line = __LINE__ + 3;
     InChild(0, [] {
         Widget* none = nullptr;
         delete2(none);
     });
-    std::string log = ErrorText();
-    EXPECT_EQ(log.rfind("Error: delete being used on a null pointer.\n  -delete call made in tests/test_memman.cpp line " +
-                            std::to_string(line) + ".\n  -call stack:\n   test_memman: MemTrack::CheckDelete",
-                        0),
-              0u)
-        << log;
+    EXPECT_TRUE(StartsWith(ErrorText(), "Error: delete being used on a null pointer.\n"
+                                        "  -delete call made in " + In(line) +
+                                        ".\n  -call stack:\n   test_memman: MemTrack::CheckDelete"));
+    EXPECT_EQ(Boxes(), CriticalBox);
 }
 
 TEST_F(MemManTest, ArrayDeletedAsObjectIsReportedAndDestroyedElementByElement) {
@@ -162,18 +150,11 @@ TEST_F(MemManTest, ArrayDeletedAsObjectIsReportedAndDestroyedElementByElement) {
         Widget* many = new2_array(Widget, 3);
         delete2(many);
     });
-    int deleteLine = allocLine + 1;
-    std::string log = ErrorText();
-    EXPECT_EQ(log.rfind("Error: Wrong delete operator used when freeing memory.\n"
-                        "  -Delete (non-array) used on memory allocated with new array.\n"
-                        "  -delete call made in tests/test_memman.cpp line " +
-                            std::to_string(deleteLine) +
-                            ".\n"
-                            "  -call made on memory that was allocated in tests/test_memman.cpp line " +
-                            std::to_string(allocLine) + ".\n  -call stack:\n   test_memman: MemTrack::CheckDelete",
-                        0),
-              0u)
-        << log;
+    EXPECT_TRUE(StartsWith(ErrorText(), "Error: Wrong delete operator used when freeing memory.\n"
+                                        "  -Delete (non-array) used on memory allocated with new array.\n"
+                                        "  -delete call made in " + In(allocLine + 1) +
+                                        ".\n  -call made on memory that was allocated in " + In(allocLine) +
+                                        ".\n  -call stack:\n   test_memman: MemTrack::CheckDelete"));
 }
 
 TEST_F(MemManTest, ObjectDeletedAsArrayIsDestroyedOnce) {
@@ -181,7 +162,7 @@ TEST_F(MemManTest, ObjectDeletedAsArrayIsDestroyedOnce) {
         Widget* w = new2(Widget, Widget);
         delete2_array(w);
     });
-    EXPECT_NE(ErrorText().find("  -Delete array used on memory allocated with new (non-array).\n"), std::string::npos);
+    EXPECT_TRUE(Contains(ErrorText(), "  -Delete array used on memory allocated with new (non-array).\n"));
 }
 
 TEST_F(MemManTest, DamagedGuardsAreReportedOnDelete) {
@@ -192,17 +173,13 @@ TEST_F(MemManTest, DamagedGuardsAreReportedOnDelete) {
         delete2(w);
     });
     std::string log = ErrorText();
-    std::string head = "WARNING: Damage to memory AFTER an allocation.\n"
-                       "  -object: Widget\n"
-                       "  -Allocated in tests/test_memman.cpp line " +
-                       std::to_string(line) + ".\n  -Call stack for allocation:\n   test_memman: MemTrack::TrackAllocation";
-    EXPECT_EQ(log.rfind(head, 0), 0u) << log;
+    EXPECT_TRUE(StartsWith(log, "WARNING: Damage to memory AFTER an allocation.\n  -object: Widget\n"
+                                "  -Allocated in " + In(line) +
+                                ".\n  -Call stack for allocation:\n   test_memman: MemTrack::TrackAllocation"));
     size_t deleteStack = log.find("  -Call stack for this delete:\n   test_memman: CallStackText");
     ASSERT_NE(deleteStack, std::string::npos) << log;
     // The allocation's stack reaches the test that allocated.
-    EXPECT_NE(log.substr(0, deleteStack).find("MemManTest_DamagedGuardsAreReportedOnDelete_Test::TestBody()"),
-              std::string::npos)
-        << log;
+    EXPECT_TRUE(Contains(log.substr(0, deleteStack), "MemManTest_DamagedGuardsAreReportedOnDelete_Test::TestBody()"));
     EXPECT_EQ(log.find("BEFORE"), std::string::npos);
     EXPECT_EQ(log.substr(log.size() - 2), "\n\n");
 
@@ -213,98 +190,58 @@ TEST_F(MemManTest, DamagedGuardsAreReportedOnDelete) {
         reinterpret_cast<unsigned char*>(front)[sizeof(Widget) + 7] = 0;
         delete2(front);
     });
-    log = ErrorText();
-    EXPECT_EQ(log.rfind("WARNING: Damage to memory BEFORE an allocation.\n"
-                        "WARNING: Damage to memory AFTER an allocation.\n  -object: Widget\n",
-                        0),
-              0u)
-        << log;
+    EXPECT_TRUE(StartsWith(ErrorText(), "WARNING: Damage to memory BEFORE an allocation.\n"
+                                        "WARNING: Damage to memory AFTER an allocation.\n  -object: Widget\n"));
 }
 
 TEST_F(MemManTest, ImpossibleArraySizesAreRefused) {
-    Widget* huge = new2_array(Widget, SIZE_MAX / 4);
-    EXPECT_EQ(huge, nullptr);
-    EXPECT_EQ(ErrorText().rfind("Out of memory trying to alloc?  A call to now must have failed...\n  -call stack:\n", 0),
-              0u);
+    EXPECT_EQ(new2_array(Widget, SIZE_MAX / 4), nullptr);
+    EXPECT_TRUE(StartsWith(ErrorText(),
+                           "Out of memory trying to alloc?  A call to now must have failed...\n  -call stack:\n"));
 }
 
-// --- the exit report, in child processes that end normally ------------------
+// --- the exit report ---------------------------------------------------------
 
 TEST_F(MemManTest, CleanExitShowsNoBox) {
-    EXPECT_EXIT(
-        {
-            RecordBoxes();
-            Widget* w = new2(Widget, Widget);
-            delete2(w);
-            std::exit(0);
-        },
-        ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(TestUtil::ReadFile("_boxes.txt"), "");
+    InChild(1, [] { delete2(new2(Widget, Widget)); });
+    EXPECT_EQ(Boxes(), "");
     EXPECT_EQ(ErrorText(), "");
 }
 
 TEST_F(MemManTest, LeaksAreListedNewestFirstAtExit) {
-    const int objectLine = __LINE__ + 6;
-    const int arrayLine = __LINE__ + 6;
-    EXPECT_EXIT(
-        {
-            RecordBoxes();
-            Widget* gone = new2(Widget, Widget);
-            kept[0] = new2(Widget, Widget(1));
-            kept[1] = new2_array(Widget, 2);
-            delete2(gone);
-            std::exit(0);
-        },
-        ::testing::ExitedWithCode(0), "");
+    const int objectLine = __LINE__ + 4;
+    const int arrayLine = __LINE__ + 4;
+    InChild(1, [] {
+        Widget* gone = new2(Widget, Widget);
+        kept[0] = new2(Widget, Widget(1));
+        kept[1] = new2_array(Widget, 2);
+        delete2(gone);
+    });
     std::string log = ErrorText();
-    std::string expected = "\nTotal memory leaks: 36 bytes in 2 allocation(s).\n"
-                           "\n -- List of memory leaks --\n"
-                           "Array of \"Widget\" (24 bytes total):\n"
-                           "  -Allocated in tests/test_memman.cpp line " +
-                           std::to_string(arrayLine) +
-                           ".\n  -call stack of allocation:\n   test_memman: MemTrack::TrackAllocation";
-    EXPECT_EQ(log.rfind(expected, 0), 0u) << log;
-    std::string object = "\nObject \"Widget\" (12 bytes total):\n  -Allocated in tests/test_memman.cpp line " +
-                         std::to_string(objectLine) + ".\n  -call stack of allocation:\n";
-    EXPECT_NE(log.find(object), std::string::npos) << log;
-    EXPECT_EQ(TestUtil::ReadFile("_boxes.txt"),
-              "[Memory Leaks]Memory was allocated and never freed.\n36 byte(s) leaked.\n"
-              "2 total unfreed allocations.\nSee _error.txt for details.\n");
+    EXPECT_TRUE(StartsWith(log, "\nTotal memory leaks: 36 bytes in 2 allocation(s).\n"
+                                "\n -- List of memory leaks --\n"
+                                "Array of \"Widget\" (24 bytes total):\n"
+                                "  -Allocated in " + In(arrayLine) +
+                                ".\n  -call stack of allocation:\n   test_memman: MemTrack::TrackAllocation"));
+    EXPECT_TRUE(Contains(log, "\nObject \"Widget\" (12 bytes total):\n  -Allocated in " + In(objectLine) +
+                                  ".\n  -call stack of allocation:\n"));
+    EXPECT_EQ(Boxes(), "[Memory Leaks]Memory was allocated and never freed.\n36 byte(s) leaked.\n"
+                       "2 total unfreed allocations.\nSee _error.txt for details.\n");
 }
 
 TEST_F(MemManTest, DamageFoundAtExitShowsTheCriticalBoxFirst) {
-    const int line = __LINE__ + 4;
-    EXPECT_EXIT(
-        {
-            RecordBoxes();
-            Widget* w = new2(Widget, Widget);
-            kept[2] = w;
-            reinterpret_cast<unsigned char*>(w)[-1] = 0x5A;
-            std::exit(0);
-        },
-        ::testing::ExitedWithCode(0), "");
+    const int line = __LINE__ + 2;
+    InChild(0, [] {
+        Widget* w = new2(Widget, Widget);
+        kept[2] = w;
+        reinterpret_cast<unsigned char*>(w)[-1] = 0x5A;
+    });
     std::string log = ErrorText();
-    std::string head = "WARNING: Damage to memory BEFORE an allocation.\n  -object: Widget\n"
-                       "  -Allocated in tests/test_memman.cpp line " +
-                       std::to_string(line) + ".\n  -Call stack for allocation:\n";
-    EXPECT_EQ(log.rfind(head, 0), 0u) << log;
-    EXPECT_NE(log.find("  -Call stack for this check:\n"), std::string::npos);
-    EXPECT_NE(log.find("\n\n\nTotal memory leaks: 12 bytes in 1 allocation(s).\n"), std::string::npos) << log;
-    EXPECT_EQ(TestUtil::ReadFile("_boxes.txt"),
-              "[Critical Memory Error]Critical memory management errors occured.\nCheck _error.txt for details.\n"
-              "[Memory Leaks]Memory was allocated and never freed.\n12 byte(s) leaked.\n"
-              "1 total unfreed allocations.\nSee _error.txt for details.\n");
-}
-
-TEST_F(MemManTest, ADeleteErrorAloneShowsTheCriticalBox) {
-    EXPECT_EXIT(
-        {
-            RecordBoxes();
-            Widget* none = nullptr;
-            delete2(none);
-            std::exit(0);
-        },
-        ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(TestUtil::ReadFile("_boxes.txt"),
-              "[Critical Memory Error]Critical memory management errors occured.\nCheck _error.txt for details.\n");
+    EXPECT_TRUE(StartsWith(log, "WARNING: Damage to memory BEFORE an allocation.\n  -object: Widget\n"
+                                "  -Allocated in " + In(line) + ".\n  -Call stack for allocation:\n"));
+    EXPECT_TRUE(Contains(log, "  -Call stack for this check:\n"));
+    EXPECT_TRUE(Contains(log, "\n\n\nTotal memory leaks: 12 bytes in 1 allocation(s).\n"));
+    EXPECT_EQ(Boxes(), std::string(CriticalBox) +
+                           "[Memory Leaks]Memory was allocated and never freed.\n12 byte(s) leaked.\n"
+                           "1 total unfreed allocations.\nSee _error.txt for details.\n");
 }

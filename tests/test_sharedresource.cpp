@@ -1,17 +1,20 @@
 #include <gtest/gtest.h>
 
 #include "CMemMan.h"
+#include "FoundationTest.h"
 #include "SharedResource_TCPP.h"
 #include "TestUtil.h"
 
 #include <algorithm>
 #include <string>
 
+using FoundationTest::Contains;
+using FoundationTest::StartsWith;
+
 namespace {
 
 struct FakeRecord : SharedRecord {
     int object = 0;
-    std::string name;
 };
 
 int releases = 0;
@@ -27,10 +30,9 @@ public:
         return *this;
     }
     ~FakeHandle() override { SRFree(); }
-    void Create(int object, const std::string& name) {
+    void Create(int object) {
         SRAlloc();
         SRRecord()->object = object;
-        SRRecord()->name = name;
     }
     void SRReleaseData() override {
         ++releases;
@@ -44,16 +46,18 @@ public:
     void SRReleaseData() override {}
 };
 
-bool Listed(const FakeRecord* record) {
+// Where the registry lists a record, -1 when it does not.
+long Position(const FakeRecord* record) {
     const auto& registry = SharedResource<FakeRecord>::SRRegistry();
-    return std::find(registry.begin(), registry.end(), record) != registry.end();
+    auto at = std::find(registry.begin(), registry.end(), record);
+    return at == registry.end() ? -1 : std::distance(registry.begin(), at);
 }
 
-class SharedResourceTest : public ::testing::Test {
+class SharedResourceTest : public FoundationTest::ErrorLogTest {
 protected:
     void SetUp() override {
+        ErrorLogTest::SetUp();
         releases = 0;
-        TestUtil::ClearLog("_error.txt");
     }
 };
 
@@ -62,10 +66,9 @@ protected:
 TEST_F(SharedResourceTest, LastHandleReleasesOnce) {
     size_t live = MemTrack::LiveAllocationCount();
     FakeHandle first;
-    first.Create(11, "grass");
+    first.Create(11);
     FakeRecord* record = first.SRRecord();
     EXPECT_EQ(record->refCount, 1u);
-    EXPECT_TRUE(Listed(record));
     EXPECT_EQ(MemTrack::LiveAllocationCount(), live + 1);
     {
         FakeHandle second(first);
@@ -75,20 +78,19 @@ TEST_F(SharedResourceTest, LastHandleReleasesOnce) {
         EXPECT_EQ(first.SRRecord(), nullptr);
         EXPECT_EQ(record->refCount, 1u);
         EXPECT_EQ(releases, 0);
-        EXPECT_TRUE(Listed(record));
+        EXPECT_GE(Position(record), 0);
     }
     EXPECT_EQ(releases, 1);
     EXPECT_EQ(lastReleased, 11);
-    EXPECT_FALSE(Listed(record));
+    EXPECT_EQ(Position(record), -1);
     EXPECT_EQ(MemTrack::LiveAllocationCount(), live);
-    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
+    EXPECT_EQ(ErrorText(), "");
 }
 
 TEST_F(SharedResourceTest, ShareWithSelfAndWithEmptyHandles) {
     FakeHandle a;
-    a.Create(1, "a");
+    a.Create(1);
     a = a;
-    EXPECT_EQ(a.SRRecord()->refCount, 1u);
     a.SRShare(a);
     EXPECT_EQ(a.SRRecord()->refCount, 1u);
 
@@ -98,7 +100,7 @@ TEST_F(SharedResourceTest, ShareWithSelfAndWithEmptyHandles) {
     EXPECT_EQ(releases, 1);
 
     FakeHandle b, c;
-    b.Create(2, "b");
+    b.Create(2);
     c = b;
     c = b;  // sharing the same record again keeps one share
     EXPECT_EQ(b.SRRecord()->refCount, 2u);
@@ -106,21 +108,17 @@ TEST_F(SharedResourceTest, ShareWithSelfAndWithEmptyHandles) {
 
 TEST_F(SharedResourceTest, AllocOnASharedHandleLetsGoFirst) {
     FakeHandle a;
-    a.Create(5, "shared");
+    a.Create(5);
     FakeHandle b(a);
     FakeRecord* old = a.SRRecord();
-    b.Create(6, "own");
+    b.Create(6);
     EXPECT_NE(b.SRRecord(), old);
     EXPECT_EQ(b.SRRecord()->refCount, 1u);
     EXPECT_EQ(old->refCount, 1u);
     EXPECT_EQ(releases, 0);
     // The registry lists live records oldest first.
-    const auto& registry = SharedResource<FakeRecord>::SRRegistry();
-    auto oldAt = std::find(registry.begin(), registry.end(), old);
-    auto newAt = std::find(registry.begin(), registry.end(), b.SRRecord());
-    ASSERT_NE(oldAt, registry.end());
-    ASSERT_NE(newAt, registry.end());
-    EXPECT_LT(std::distance(registry.begin(), oldAt), std::distance(registry.begin(), newAt));
+    EXPECT_GE(Position(old), 0);
+    EXPECT_LT(Position(old), Position(b.SRRecord()));
 }
 
 // The record of a handle that forgot SRFree stays alive until the memory
@@ -132,18 +130,14 @@ TEST_F(SharedResourceTest, ForgottenFreeIsReportedAndLeaked) {
             handle->SRAlloc();
             FakeRecord* record = handle->SRRecord();
             delete2(handle);
-            std::exit(Listed(record) ? 0 : 1);
+            std::exit(Position(record) >= 0 ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
-    std::string log = TestUtil::ReadFile("_error.txt");
-    EXPECT_EQ(log.rfind("Warning: Base (SharedResource) being destructed, but resource still allocated.  Did child "
-                        "not call SRFree in destructor?\n  -call stack:\n",
-                        0),
-              0u)
-        << log;
-    EXPECT_NE(log.find("Total memory leaks: " + std::to_string(sizeof(FakeRecord)) + " bytes in 1 allocation(s).\n"),
-              std::string::npos)
-        << log;
-    EXPECT_NE(log.find("Object \"ResType\" ("), std::string::npos) << log;
-    EXPECT_NE(log.find("  -Allocated in code/SharedResource_TCPP.h line "), std::string::npos) << log;
+    std::string log = ErrorText();
+    EXPECT_TRUE(StartsWith(log, "Warning: Base (SharedResource) being destructed, but resource still allocated.  "
+                                "Did child not call SRFree in destructor?\n  -call stack:\n"));
+    std::string size = std::to_string(sizeof(FakeRecord));
+    EXPECT_TRUE(Contains(log, "Total memory leaks: " + size + " bytes in 1 allocation(s).\n"));
+    EXPECT_TRUE(Contains(log, "Object \"ResType\" (" + size +
+                                  " bytes total):\n  -Allocated in code/SharedResource_TCPP.h line "));
 }

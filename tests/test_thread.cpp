@@ -2,6 +2,7 @@
 
 #include "CMemMan.h"
 #include "CThread.h"
+#include "FoundationTest.h"
 #include "LogFile.h"
 #include "TestUtil.h"
 
@@ -19,14 +20,14 @@ struct Shared {
     CThread* seen = nullptr;
 };
 
+void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
 void ReturnAtOnce(CThread* thread, void* parameter) { static_cast<Shared*>(parameter)->seen = thread; }
 
 void LoopUntilStopped(CThread* thread, void* parameter) {
     Shared* shared = static_cast<Shared*>(parameter);
-    while (!thread->StopRequested()) {
-        ++shared->rounds;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    shared->seen = thread;
+    for (; !thread->StopRequested(); Pause(1)) ++shared->rounds;
     shared->sawStop = true;
 }
 
@@ -36,67 +37,40 @@ const char* const StuckWarning =
 // Ignores the stop request until the destructor has warned, then keeps on
 // for another second to show that the warning is not repeated.
 void IgnoreTheStopRequest(CThread* thread, void* parameter) {
-    Shared* shared = static_cast<Shared*>(parameter);
-    while (!thread->StopRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    while (TestUtil::ReadFile("_error.txt").find(StuckWarning) == std::string::npos)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    shared->sawStop = true;
+    while (!thread->StopRequested()) Pause(5);
+    while (TestUtil::ReadFile("_error.txt").find(StuckWarning) == std::string::npos) Pause(50);
+    Pause(1000);
+    static_cast<Shared*>(parameter)->sawStop = true;
 }
 
-class ThreadTest : public ::testing::Test {
-protected:
-    void SetUp() override { TestUtil::ClearLog("_error.txt"); }
-};
+using ThreadTest = FoundationTest::ErrorLogTest;
 
 }  // namespace
 
-TEST_F(ThreadTest, ProcedureGetsItsThreadAndParameterAndReleasesItsRecord) {
-    size_t live = MemTrack::LiveAllocationCount();
-    Shared shared;
-    CThread* thread = new2(CThread, CThread(ReturnAtOnce, "quick", &shared));
-    delete2(thread);
-    EXPECT_EQ(shared.seen, thread);
-    EXPECT_EQ(MemTrack::LiveAllocationCount(), live);  // ParamData went with the thread
-    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
-}
-
-TEST_F(ThreadTest, DestructorStopsALoopingProcedure) {
-    Shared shared;
-    {
-        CThread thread(LoopUntilStopped, "NetClient", &shared);
-        while (shared.rounds < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        EXPECT_FALSE(thread.StopRequested());
-        EXPECT_TRUE(thread.IsRunning());
-    }
-    EXPECT_TRUE(shared.sawStop);
-    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
-}
-
-TEST_F(ThreadTest, ManyThreadsComeAndGoTogether) {
+// Threads that return at once and threads that loop until asked to stop,
+// side by side; deleting each joins it and releases its parameter record.
+TEST_F(ThreadTest, DestructorStopsTheProcedureAndReleasesItsRecord) {
     size_t live = MemTrack::LiveAllocationCount();
     std::vector<Shared> shared(8);
     std::vector<CThread*> threads;
-    for (Shared& s : shared) threads.push_back(new2(CThread, CThread(LoopUntilStopped, "worker", &s)));
-    for (CThread* t : threads) delete2(t);
-    for (Shared& s : shared) EXPECT_TRUE(s.sawStop);
+    for (size_t i = 0; i < shared.size(); ++i)
+        threads.push_back(new2(CThread, CThread(i % 2 ? ReturnAtOnce : LoopUntilStopped, "worker", &shared[i])));
+    for (size_t i = 0; i < shared.size(); i += 2) {
+        while (shared[i].rounds < 3) Pause(1);
+        EXPECT_FALSE(threads[i]->StopRequested());
+        EXPECT_TRUE(threads[i]->IsRunning());
+    }
+    for (CThread* thread : threads) delete2(thread);
+    for (size_t i = 0; i < shared.size(); ++i) {
+        EXPECT_EQ(shared[i].seen, threads[i]) << i;
+        EXPECT_EQ(shared[i].sawStop, i % 2 == 0) << i;
+    }
     EXPECT_EQ(MemTrack::LiveAllocationCount(), live);
-}
-
-TEST_F(ThreadTest, SuspendAndResumeReportFailure) {
-    Shared shared;
-    CThread thread(LoopUntilStopped, "plain", &shared);
-    EXPECT_EQ(thread.Suspend(), -1);
-    EXPECT_EQ(thread.Resume(), -1);
-    EXPECT_FALSE(thread.SetPriority(1));
+    EXPECT_EQ(ErrorText(), "");
 }
 
 TEST_F(ThreadTest, CriticalSectionIsReentrantAndExclusive) {
     CriticalSection section;
-    {
-        ScopedLock outer(section);
-        ScopedLock inner(section);  // the same thread may enter again
-    }
     long counter = 0;  // deliberately not atomic: the lock alone guards it
     std::atomic<bool> go{false};
     std::vector<std::thread> workers;
@@ -105,7 +79,7 @@ TEST_F(ThreadTest, CriticalSectionIsReentrantAndExclusive) {
             while (!go) std::this_thread::yield();
             for (int i = 0; i < 20000; ++i) {
                 ScopedLock guard(section);
-                ScopedLock again(section);
+                ScopedLock again(section);  // the same thread may enter again
                 ++counter;
             }
         });
@@ -117,16 +91,12 @@ TEST_F(ThreadTest, CriticalSectionIsReentrantAndExclusive) {
 // Takes about 16 seconds: the warning comes after 600 rounds of 25 ms.
 TEST_F(ThreadTest, AStuckThreadIsReportedOnceAndWaitedFor) {
     Shared shared;
-    {
-        CThread thread(IgnoreTheStopRequest, "Stubborn", &shared);
-    }
+    { CThread thread(IgnoreTheStopRequest, "Stubborn", &shared); }
     EXPECT_TRUE(shared.sawStop);  // the destructor waited for it
-    std::string log = TestUtil::ReadFile("_error.txt");
+    std::string log = ErrorText();
     EXPECT_EQ(TestUtil::CountOf(log, StuckWarning), 1) << log;
-    EXPECT_EQ(log.rfind(std::string(StuckWarning) + "  -Thread name: Stubborn\nCall stack of dtor waiting loop:\n"
-                                                    "   test_thread: CallStackText",
-                        0),
-              0u)
-        << log;
-    EXPECT_NE(log.find("CThread::~CThread()"), std::string::npos) << log;
+    EXPECT_TRUE(FoundationTest::StartsWith(log, std::string(StuckWarning) +
+                                                    "  -Thread name: Stubborn\nCall stack of dtor waiting loop:\n"
+                                                    "   test_thread: CallStackText"));
+    EXPECT_TRUE(FoundationTest::Contains(log, "CThread::~CThread()"));
 }

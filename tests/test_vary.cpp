@@ -1,88 +1,91 @@
 #include <gtest/gtest.h>
 
+#include "FoundationTest.h"
 #include "LogFile.h"
 #include "TestUtil.h"
 #include "Vary.h"
 
 #include <climits>
+#include <iterator>
 
-TEST(VaryTest, IntegerConvertsAndRecomputesAfterIncrement) {
-    Vary v(7);
-    EXPECT_EQ(v.GetType(), Vary::Integer);
-    EXPECT_EQ(v.AsText(), "7");
-    EXPECT_FLOAT_EQ(v.AsFloat(), 7.0f);
-    ++v;
-    EXPECT_EQ(v.AsText(), "8");
-    EXPECT_FLOAT_EQ(v.AsFloat(), 8.0f);
-    Vary before = v++;
-    EXPECT_EQ(before.AsInt(), 8);
-    EXPECT_EQ(v.AsInt(), 9);
-    --v;
-    Vary last = v--;
-    EXPECT_EQ(last.AsText(), "8");
-    EXPECT_EQ(v.AsText(), "7");
-    EXPECT_EQ(Vary(-5).AsText(), "-5");
-}
+using VaryTest = FoundationTest::ErrorLogTest;
 
-TEST(VaryTest, FloatRoundsHalfUpAndPrintsSixDecimals) {
-    Vary v(2.5f);
-    EXPECT_EQ(v.AsInt(), 3);
-    EXPECT_EQ(v.AsText(), "2.500000");
-    EXPECT_EQ(Vary(-1.7f).AsInt(), -1);
-    EXPECT_EQ(Vary(2.4f).AsInt(), 2);
-    v--;
-    EXPECT_EQ(v.AsText(), "1.500000");
-    EXPECT_EQ(v.AsInt(), 2);
-    // Values beyond the integer range stop at its ends.
-    EXPECT_EQ(Vary(1e20f).AsInt(), INT_MAX);
-    EXPECT_EQ(Vary(-1e20f).AsInt(), INT_MIN);
+// Floats round half up and stop at the ends of the integer range; texts
+// read their leading number. `asText` is null where the text is the input.
+TEST_F(VaryTest, EachFormConvertsToTheOthers) {
+    struct {
+        Vary value;
+        int asInt;
+        float asFloat;
+        const char* asText;
+    } cases[] = {
+        {7, 7, 7, "7"},
+        {-5, -5, -5, "-5"},
+        {2.5f, 3, 2.5f, "2.500000"},
+        {-1.7f, -1, -1.7f, "-1.700000"},
+        {2.4f, 2, 2.4f, "2.400000"},
+        {1e20f, INT_MAX, 1e20f, nullptr},
+        {-1e20f, INT_MIN, -1e20f, nullptr},
+        {"12abc", 12, 12, nullptr},
+        {"  -42 7", -42, -42, nullptr},
+        {std::string("+3"), 3, 3, nullptr},
+        {"1.5e2x", 1, 150, nullptr},
+        {"x1.5", 0, 0, nullptr},
+        {"99999999999", INT_MAX, 1e11f, nullptr},
+        {"-99999999999", INT_MIN, -1e11f, nullptr},
+        {static_cast<const char*>(nullptr), 0, 0, ""},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(cases[i].value.AsInt(), cases[i].asInt) << i;
+        EXPECT_FLOAT_EQ(cases[i].value.AsFloat(), cases[i].asFloat) << i;
+        if (cases[i].asText) EXPECT_EQ(cases[i].value.AsText(), cases[i].asText) << i;
+    }
     // The longest float is written in full, not cut to a buffer.
     std::string huge = Vary(3e38f).AsText();
     EXPECT_EQ(huge.size(), 39u + 7u) << huge;
     EXPECT_EQ(huge.substr(huge.size() - 7), ".000000");
 }
 
-TEST(VaryTest, TextParsesLeadingNumbers) {
-    EXPECT_EQ(Vary("12abc").AsInt(), 12);
-    EXPECT_EQ(Vary("abc").AsInt(), 0);
-    EXPECT_EQ(Vary("  -42 7").AsInt(), -42);
-    EXPECT_EQ(Vary(std::string("+3")).AsInt(), 3);
-    EXPECT_FLOAT_EQ(Vary("1.5e2x").AsFloat(), 150.0f);
-    EXPECT_FLOAT_EQ(Vary("x1.5").AsFloat(), 0.0f);
-    EXPECT_EQ(Vary("99999999999").AsInt(), INT_MAX);
-    EXPECT_EQ(Vary("-99999999999").AsInt(), INT_MIN);
-    EXPECT_EQ(Vary(static_cast<const char*>(nullptr)).AsText(), "");
+TEST_F(VaryTest, StepsRecomputeTheCachedConversions) {
+    Vary v(7);
+    EXPECT_EQ(v.AsText(), "7");
+    EXPECT_EQ((v++).AsText(), "7");
+    EXPECT_EQ((++v).AsText(), "9");
+    EXPECT_EQ((v--).AsText(), "9");
+    EXPECT_FLOAT_EQ((--v).AsFloat(), 7.0f);
+    EXPECT_EQ(v.AsText(), "7");
+
+    Vary real(2.5f);
+    EXPECT_EQ(real.AsInt(), 3);
+    real--;
+    EXPECT_EQ(real.AsText(), "1.500000");
+    EXPECT_EQ(real.AsInt(), 2);
+
+    // Decrementing a text drops its last character.
+    Vary text("42");
+    EXPECT_EQ(text.AsInt(), 42);
+    --text;
+    EXPECT_EQ(text.AsText(), "4");
+    EXPECT_EQ(text.AsInt(), 4);
+    --text;
+    --text;
+    EXPECT_EQ(text.AsText(), "");
+    EXPECT_EQ(ErrorText(), "");
 }
 
-TEST(VaryTest, IncrementingTextIsReportedAndLeavesIt) {
-    TestUtil::ClearLog("_error.txt");
+TEST_F(VaryTest, IncrementingTextIsReportedAndLeavesIt) {
     Vary v("ab");
     ++v;
     EXPECT_EQ(v.AsText(), "ab");
-    std::string log = TestUtil::ReadFile("_error.txt");
-    EXPECT_EQ(log.rfind("Warning: undefined operation on a Vary as type string: increment.\n  -call stack:\n   ", 0), 0u)
-        << log;
-    EXPECT_NE(log.find("test_vary.cpp"), std::string::npos) << log;
-    EXPECT_EQ(log.back(), '\n');
+    std::string log = ErrorText();
+    EXPECT_TRUE(FoundationTest::StartsWith(
+        log, "Warning: undefined operation on a Vary as type string: increment.\n  -call stack:\n   "));
+    EXPECT_TRUE(FoundationTest::Contains(log, "test_vary.cpp"));
 }
 
-TEST(VaryTest, DecrementingTextDropsTheLastCharacter) {
-    TestUtil::ClearLog("_error.txt");
-    Vary v("42");
-    EXPECT_EQ(v.AsInt(), 42);
-    --v;
-    EXPECT_EQ(v.AsText(), "4");
-    EXPECT_EQ(v.AsInt(), 4);  // the cached number went with the character
-    --v;
-    --v;
-    EXPECT_EQ(v.AsText(), "");
-    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
-}
-
-TEST(VaryTest, AddFollowsThisValuesType) {
+TEST_F(VaryTest, AddFollowsThisValuesType) {
     Vary text("FPS: ");
     text.Add(Vary(59));
-    EXPECT_EQ(text.AsText(), "FPS: 59");
     text += "!";
     EXPECT_EQ(text.AsText(), "FPS: 59!");
 
@@ -96,7 +99,6 @@ TEST(VaryTest, AddFollowsThisValuesType) {
 
     Vary real(0.5f);
     real.Add(Vary(2));
-    EXPECT_FLOAT_EQ(real.AsFloat(), 2.5f);
     real += std::string("0.25");
     EXPECT_EQ(real.AsText(), "2.750000");
 
@@ -105,7 +107,7 @@ TEST(VaryTest, AddFollowsThisValuesType) {
     EXPECT_EQ(big.AsInt(), INT_MIN);
 }
 
-TEST(VaryTest, CopyKeepsOnlyTheOwnForm) {
+TEST_F(VaryTest, CopyKeepsOnlyTheOwnFormAndResetKeepsTheType) {
     Vary source("3.7");
     EXPECT_EQ(source.AsInt(), 3);
     Vary copy(source);
@@ -113,17 +115,10 @@ TEST(VaryTest, CopyKeepsOnlyTheOwnForm) {
     EXPECT_FLOAT_EQ(copy.AsFloat(), 3.7f);
     Vary assigned;
     assigned = Vary(12);
+    assigned = assigned;
     EXPECT_EQ(assigned.GetType(), Vary::Integer);
     EXPECT_EQ(assigned.AsText(), "12");
-    assigned = assigned;
-    EXPECT_EQ(assigned.AsInt(), 12);
-}
 
-TEST(VaryTest, ResetKeepsTheType) {
-    Vary fresh;
-    EXPECT_EQ(fresh.GetType(), Vary::Text);
-    EXPECT_EQ(fresh.AsText(), "");
-    EXPECT_EQ(fresh.AsInt(), 0);
     Vary v(41);
     v.Reset();
     EXPECT_EQ(v.GetType(), Vary::Integer);
