@@ -47,17 +47,10 @@ const G::VertexFormat MeshFormat = {{VertComponentType::Float3, VertComponentUse
                                     {VertComponentType::Float2, VertComponentUse::TexCoord},
                                     {VertComponentType::Float2, VertComponentUse::TexCoord}};
 
-// A 2 x 1 texture: red on the left, green on the right, nearest filtering.
+// A 2 x 1 texture: red on the left, green on the right.
 bool MakeRedGreen(G::Texture& texture) {
-    if (!texture.Create(2, 1, 3, 1, false)) return false;
-    G::TextureLock lock(texture, 0, true);
-    uint32_t *texels, pitch, slice, bits, w, h, d;
-    if (!lock.GetInfo(texels, pitch, slice, bits, w, h, d)) return false;
-    texels[0] = 0xFFFF0000;
-    texels[1] = 0xFF00FF00;
-    lock.Unlock();
-    texture.SetFilter(1);
-    return true;
+    return GLTest::MakeTexture(texture, 2, 1,
+                               [](uint32_t x, uint32_t) { return x ? 0xFF00FF00u : 0xFFFF0000u; });
 }
 
 template <class Vertex>
@@ -65,39 +58,28 @@ bool Fill(G::VertexBuffer& buffer, const std::vector<Vertex>& vertices) {
     G::VertexBufferLock lock(buffer);
     if (!lock.GetPointer()) return false;
     std::memcpy(lock.GetPointer(), vertices.data(), vertices.size() * sizeof(Vertex));
-    lock.Unlock();
     return true;
 }
 
 // Two triangles covering (x0, y0) to (x1, y1), all at texture coordinate (s, t).
-std::vector<TextVertex> TextQuad(float x0, float y0, float x1, float y1, uint32_t color, float s, float t) {
+std::vector<TextVertex> TextQuad(float x0, float y0, float x1, float y1, uint32_t color, float s,
+                                 float t) {
     return {{x0, y0, color, s, t}, {x1, y0, color, s, t}, {x1, y1, color, s, t},
             {x0, y0, color, s, t}, {x1, y1, color, s, t}, {x0, y1, color, s, t}};
 }
 
-class Buffers : public GLTest::Suite {
-protected:
-    void TearDown() override {
-        G::UnsetTexture();
-        if (G::Extensions.glActiveTextureARB) {
-            G::Extensions.glActiveTextureARB(GL_TEXTURE1_ARB);
-            G::UnsetTexture();
-            G::Extensions.glActiveTextureARB(GL_TEXTURE0_ARB);
-        }
-    }
-};
+using Buffers = GLTest::Suite;
 
 }  // namespace
 
 TEST_F(Buffers, TextFormatDrawsItsColourAndTextureCoordinate) {
     G::VertexBuffer buffer;
     ASSERT_TRUE(buffer.Create(12, TextFormat, 20, false, true));
-    std::vector<TextVertex> vertices = TextQuad(10, 10, 50, 50, 0xFFFF0000, 0, 0);  // blue, untextured
+    std::vector<TextVertex> vertices = TextQuad(10, 10, 50, 50, 0xFFFF0000, 0, 0); // blue
     const std::vector<TextVertex> right = TextQuad(60, 10, 100, 50, 0xFFFFFFFF, 0.75f, 0.5f);
     vertices.insert(vertices.end(), right.begin(), right.end());
     ASSERT_TRUE(Fill(buffer, vertices));
     buffer.Set();
-    G::UnsetTexture();
     G::RenderTris(2, 0);
     // The second quad samples the texture's right (green) texel.
     G::Texture texture;
@@ -118,10 +100,10 @@ TEST_F(Buffers, TwoTextureCoordinatesFeedUnitsZeroAndOneInFormatOrder) {
     // The first coordinate points at the red texel, the second at the green
     // one; each draw textures one unit only, so the colour tells which
     // coordinate set that unit was fed.
-    const uint32_t white = 0xFFFFFFFF;
     std::vector<MeshVertex> vertices;
-    for (auto [x, y] : {std::pair{10.f, 10.f}, {50.f, 10.f}, {50.f, 50.f}, {10.f, 10.f}, {50.f, 50.f}, {10.f, 50.f}})
-        vertices.push_back({x, y, 0, 0, 0, 1, white, 0.25f, 0.5f, 0.75f, 0.5f});
+    for (auto [x, y] : {std::pair{10.f, 10.f}, {50.f, 10.f}, {50.f, 50.f}, {10.f, 10.f},
+                        {50.f, 50.f}, {10.f, 50.f}})
+        vertices.push_back({x, y, 0, 0, 0, 1, 0xFFFFFFFF, 0.25f, 0.5f, 0.75f, 0.5f});
     G::VertexBuffer buffer;
     ASSERT_TRUE(buffer.Create(6, MeshFormat, 44, false, true));
     ASSERT_TRUE(Fill(buffer, vertices));
@@ -132,7 +114,6 @@ TEST_F(Buffers, TwoTextureCoordinatesFeedUnitsZeroAndOneInFormatOrder) {
     G::UnsetTexture();
     G::RenderTris(2, 0);
     EXPECT_EQ(ReadPixel(30, 30), 0x00FF00u) << "unit 1 must use the second coordinate";
-    // Only unit 0 textured: the first coordinate, the red texel.
     G::Clear(0xFF000000, true, true, false);
     G::Extensions.glActiveTextureARB(GL_TEXTURE1_ARB);
     G::UnsetTexture();
@@ -140,13 +121,11 @@ TEST_F(Buffers, TwoTextureCoordinatesFeedUnitsZeroAndOneInFormatOrder) {
     G::RenderTris(2, 0);
     EXPECT_EQ(ReadPixel(30, 30), 0x0000FFu) << "unit 0 must use the first coordinate";
     // The normal array is fed from byte 12.
-    GLint normalOffset = -1;
     GLvoid* pointer = nullptr;
-    glGetPointerv(GL_NORMAL_ARRAY_POINTER, &pointer);
-    normalOffset = GLint(reinterpret_cast<uintptr_t>(pointer));
-    EXPECT_EQ(normalOffset, 12);
     GLint stride = 0;
+    glGetPointerv(GL_NORMAL_ARRAY_POINTER, &pointer);
     glGetIntegerv(GL_NORMAL_ARRAY_STRIDE, &stride);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(pointer), 12u);
     EXPECT_EQ(stride, 44);
 }
 
@@ -161,13 +140,6 @@ TEST_F(Buffers, ColourArraysTakeTheirElementCountFromTheType) {
     glGetIntegerv(GL_COLOR_ARRAY_TYPE, &type);
     EXPECT_EQ(size, 3);
     EXPECT_EQ(type, GL_FLOAT);
-    G::VertexBuffer text;
-    ASSERT_TRUE(text.Create(3, TextFormat, 20, false, true));
-    text.Set();
-    glGetIntegerv(GL_COLOR_ARRAY_SIZE, &size);
-    glGetIntegerv(GL_COLOR_ARRAY_TYPE, &type);
-    EXPECT_EQ(size, 4);
-    EXPECT_EQ(type, GL_UNSIGNED_BYTE);
     EXPECT_EQ(G::GetVertComponentSize(VertComponentType(9)), 0u);
     EXPECT_NE(ErrorText().find("Unhandled type in GetVertComponentSize.\n"), std::string::npos);
 }
@@ -175,9 +147,11 @@ TEST_F(Buffers, ColourArraysTakeTheirElementCountFromTheType) {
 TEST_F(Buffers, IndexedTrianglesNeedBothBuffers) {
     G::VertexBuffer vertices;
     ASSERT_TRUE(vertices.Create(4, TextFormat, 20, false, true));
-    const std::vector<TextVertex> corners = {
-        {10, 10, 0xFFFFFFFF, 0, 0}, {50, 10, 0xFFFFFFFF, 0, 0}, {50, 50, 0xFFFFFFFF, 0, 0}, {10, 50, 0xFFFFFFFF, 0, 0}};
-    ASSERT_TRUE(Fill(vertices, corners));
+    const uint32_t white = 0xFFFFFFFF;
+    ASSERT_TRUE(Fill(vertices, std::vector<TextVertex>{{10, 10, white, 0, 0},
+                                                       {50, 10, white, 0, 0},
+                                                       {50, 50, white, 0, 0},
+                                                       {10, 50, white, 0, 0}}));
     G::IndexBuffer indices;
     ASSERT_TRUE(indices.Create(6, false, true));
     {
@@ -198,7 +172,6 @@ TEST_F(Buffers, IndexedTrianglesNeedBothBuffers) {
     EXPECT_EQ(ReadPixel(30, 30), 0u);
     TestUtil::ClearLog("_error.txt");
     indices.Set();
-    G::UnsetTexture();
     G::RenderIndTris(2);
     EXPECT_EQ(ReadPixel(30, 30), 0xFFFFFFu);
     EXPECT_EQ(ErrorText(), "");
@@ -215,12 +188,9 @@ TEST_F(Buffers, LockingAnyBufferClearsTheCurrentOneUntilSet) {
     G::RenderTris(1, 0);
     G::RenderLines(1);
     G::RenderPoints(1);
-    EXPECT_EQ(ErrorText(),
-              "Error: Call to RenderTris, but no vertex buffer is set.\n"
-              "Error: Call to RenderLines, but no vertex buffer is set.\n"
-              "Error: Call to RenderPoints, but no vertex buffer is set.\n");
-    a.Set();
-    EXPECT_EQ(G::GetCurrentVertexBuffer(), &a);
+    EXPECT_EQ(ErrorText(), "Error: Call to RenderTris, but no vertex buffer is set.\n"
+                           "Error: Call to RenderLines, but no vertex buffer is set.\n"
+                           "Error: Call to RenderPoints, but no vertex buffer is set.\n");
     // A handle that goes away stops being current.
     {
         G::VertexBuffer gone;
@@ -233,10 +203,7 @@ TEST_F(Buffers, LockingAnyBufferClearsTheCurrentOneUntilSet) {
 TEST_F(Buffers, NeverCreatedBuffersAreReportedNotLocked) {
     G::VertexBuffer vertices;
     G::IndexBuffer indices;
-    {
-        G::VertexBufferLock lock(vertices);
-        EXPECT_EQ(lock.GetPointer(), nullptr);
-    }
+    EXPECT_EQ(G::VertexBufferLock(vertices).GetPointer(), nullptr);
     {
         G::IndexBufferLock lock(indices);
         uint16_t* out = reinterpret_cast<uint16_t*>(1);
@@ -247,26 +214,29 @@ TEST_F(Buffers, NeverCreatedBuffersAreReportedNotLocked) {
     vertices.Set();
     indices.Set();
     const std::string log = ErrorText();
-    EXPECT_EQ(TestUtil::CountOf(log, "Warning: attempt to lock a non-allocated vertex buffer.\n  -call stack:\n"), 1);
-    EXPECT_EQ(TestUtil::CountOf(log, "Warning: attempt to lock a non-allocated index buffer.\n  -call stack:\n"), 1);
-    EXPECT_EQ(TestUtil::CountOf(log, "Attempt to Set a VertexBuffer that doesn't exist.\n  -call stack:\n"), 1);
-    EXPECT_EQ(TestUtil::CountOf(log, "Attempt to Set an IndexBuffer that doesn't exist.\n  -call stack:\n"), 1);
+    for (const char* report : {"Warning: attempt to lock a non-allocated vertex buffer.\n",
+                               "Warning: attempt to lock a non-allocated index buffer.\n",
+                               "Attempt to Set a VertexBuffer that doesn't exist.\n",
+                               "Attempt to Set an IndexBuffer that doesn't exist.\n"})
+        EXPECT_EQ(TestUtil::CountOf(log, std::string(report) + "  -call stack:\n"), 1) << report;
 }
 
 TEST_F(Buffers, SizesUsageAndSharing) {
+    GLint bytes = 0, usage = 0;
+    auto query = [&](GLenum target) {
+        G::Extensions.glGetBufferParameterivARB(target, GL_BUFFER_SIZE_ARB, &bytes);
+        G::Extensions.glGetBufferParameterivARB(target, GL_BUFFER_USAGE_ARB, &usage);
+    };
     G::IndexBuffer indices;
     ASSERT_TRUE(indices.Create(65535, true, false));
     indices.Set();
-    GLint bytes = 0, usage = 0;
-    G::Extensions.glGetBufferParameterivARB(GL_ELEMENT_ARRAY_BUFFER_ARB, GL_BUFFER_SIZE_ARB, &bytes);
-    G::Extensions.glGetBufferParameterivARB(GL_ELEMENT_ARRAY_BUFFER_ARB, GL_BUFFER_USAGE_ARB, &usage);
+    query(GL_ELEMENT_ARRAY_BUFFER_ARB);
     EXPECT_EQ(bytes, 131070);
     EXPECT_EQ(usage, GL_DYNAMIC_COPY_ARB);
     G::VertexBuffer vertices;
     ASSERT_TRUE(vertices.Create(10, TextFormat, 20, false, false));
     vertices.Set();
-    G::Extensions.glGetBufferParameterivARB(GL_ARRAY_BUFFER_ARB, GL_BUFFER_SIZE_ARB, &bytes);
-    G::Extensions.glGetBufferParameterivARB(GL_ARRAY_BUFFER_ARB, GL_BUFFER_USAGE_ARB, &usage);
+    query(GL_ARRAY_BUFFER_ARB);
     EXPECT_EQ(bytes, 200);
     EXPECT_EQ(usage, GL_STATIC_COPY_ARB);
     // A readable buffer can be read back through a lock.
@@ -287,7 +257,7 @@ TEST_F(Buffers, SizesUsageAndSharing) {
 }
 
 TEST_F(Buffers, PendingUnrelatedErrorDoesNotFailCreate) {
-    glEnable(0x1234);  // leaves GL_INVALID_ENUM pending
+    glEnable(0x1234); // leaves GL_INVALID_ENUM pending
     G::VertexBuffer buffer;
     EXPECT_TRUE(buffer.Create(3, TextFormat, 20, false, true));
     EXPECT_EQ(ErrorText(), "");
@@ -299,9 +269,10 @@ TEST_F(Buffers, DeviceCallbacksAreRegisteredOnce) {
     ASSERT_TRUE(b.Create(3, TextFormat, 20, false, true));
     G::SetDeviceLost(true);
     G::SetDeviceLost(false);
-    const std::string log = ErrorText();
-    EXPECT_EQ(TestUtil::CountOf(log, "Vertex Buffer Manager: handling device lost not done yet...\n"), 1);
-    EXPECT_EQ(TestUtil::CountOf(log, "Vertex Buffer Manager: handling device restore not done yet...\n"), 1);
+    for (const char* change : {"lost", "restore"})
+        EXPECT_EQ(TestUtil::CountOf(ErrorText(), std::string("Vertex Buffer Manager: handling device ") +
+                                                     change + " not done yet...\n"),
+                  1);
 }
 
 TEST(BuffersWithoutContext, AreRefusedWithAReport) {

@@ -3,20 +3,17 @@
 #include <gtest/gtest.h>
 
 #include "InputState.h"
-#include "MainGame.h"
-#include "TestUtil.h"
+#include "ShellInputTest.h"
 #include "platform/PlatformInput.h"
-#include "platform/PlatformSystem.h"
-#include "platform/PlatformWindow.h"
-#include "platform/PlatformWindowInternal.h"
 
-#include <cstdlib>
-#include <functional>
 #include <string>
 #include <vector>
 
 using Platform::MessageKind;
+using Platform::MouseButton;
 using Platform::WindowMessage;
+using ShellInputTest::Pump;
+using ShellInputTest::Shell;
 
 namespace {
 
@@ -28,19 +25,10 @@ WindowMessage Message(MessageKind kind, uint32_t code = 0, bool extended = false
     return message;
 }
 
-WindowMessage Mouse(MessageKind kind, Platform::MouseButton button, int x = 0, int y = 0) {
-    WindowMessage message;
-    message.kind = kind;
+WindowMessage Mouse(MessageKind kind, MouseButton button, int wheelDelta = 0) {
+    WindowMessage message = Message(kind);
     message.button = button;
-    message.x = x;
-    message.y = y;
-    return message;
-}
-
-WindowMessage Wheel(int delta) {
-    WindowMessage message;
-    message.kind = MessageKind::Wheel;
-    message.wheelDelta = delta;
+    message.wheelDelta = wheelDelta;
     return message;
 }
 
@@ -52,34 +40,29 @@ std::vector<int> DrainTyped() {
 
 }  // namespace
 
-TEST(TypedChars, EditKeysGetTheirCodes) {
+TEST(TypedChars, EditKeysGetTheirCodesAndOtherKeysAreNotTyped) {
     TypedCharQueue::Clear();
-    EXPECT_TRUE(TypedCharQueue::HandleMessage(Message(MessageKind::Char, 'a')));
-    EXPECT_TRUE(TypedCharQueue::HandleMessage(Message(MessageKind::Char, 0x08)));
-    EXPECT_TRUE(TypedCharQueue::HandleMessage(Message(MessageKind::Char, 0x0D)));
-    EXPECT_TRUE(TypedCharQueue::HandleMessage(Message(MessageKind::Char, 0xE9)));
-    const uint32_t keys[] = {0x2D, 0x2E, 0x24, 0x23, 0x21, 0x22, 0x26, 0x28, 0x25, 0x27};
-    for (uint32_t key : keys) EXPECT_TRUE(TypedCharQueue::HandleMessage(Message(MessageKind::KeyDown, key, true)));
-    EXPECT_EQ(DrainTyped(), (std::vector<int>{'a', 0xFF, 0x08, 0xFE, 0xE9, 0xFD, 0xFC, 0xFB, 0xFA, 0xF9, 0xF8, 0xF7,
-                                              0xF6, 0xF5, 0xF4}));
+    for (uint32_t c : {uint32_t('a'), 0x08u, 0x0Du, 0xE9u})
+        EXPECT_TRUE(TypedCharQueue::HandleMessage(Message(MessageKind::Char, c)));
+    for (uint32_t key : {0x2D, 0x2E, 0x24, 0x23, 0x21, 0x22, 0x26, 0x28, 0x25, 0x27})
+        EXPECT_TRUE(TypedCharQueue::HandleMessage(Message(MessageKind::KeyDown, key, true)));
+    // Keypad Up, F1 and a mouse move are not typed.
+    EXPECT_FALSE(TypedCharQueue::HandleMessage(Message(MessageKind::KeyDown, 0x26, false)));
+    EXPECT_FALSE(TypedCharQueue::HandleMessage(Message(MessageKind::KeyDown, 0x70, true)));
+    EXPECT_FALSE(TypedCharQueue::HandleMessage(Message(MessageKind::MouseMove)));
+    EXPECT_EQ(DrainTyped(), (std::vector<int>{'a', 0xFF, 0x08, 0xFE, 0xE9, 0xFD, 0xFC, 0xFB, 0xFA,
+                                              0xF9, 0xF8, 0xF7, 0xF6, 0xF5, 0xF4}));
     EXPECT_EQ(TypedCharQueue::NextTypedChar(), 0);
 }
 
-TEST(TypedChars, NumberPadAndOtherKeysAreNotTyped) {
-    TypedCharQueue::Clear();
-    EXPECT_FALSE(TypedCharQueue::HandleMessage(Message(MessageKind::KeyDown, 0x26, false)));  // keypad Up
-    EXPECT_FALSE(TypedCharQueue::HandleMessage(Message(MessageKind::KeyDown, 0x70, true)));   // F1
-    EXPECT_FALSE(TypedCharQueue::HandleMessage(Message(MessageKind::MouseMove)));
-    EXPECT_FALSE(TypedCharQueue::HasTypedInput());
-}
-
 TEST(MouseHandler, ClicksHeldFlagsAndEndOfFrame) {
-    using Platform::MouseButton;
-    EXPECT_TRUE(MouseState::HandleMessage(Mouse(MessageKind::MouseMove, MouseButton::Left, 120, -7)));
+    WindowMessage move = Mouse(MessageKind::MouseMove, MouseButton::Left);
+    move.x = 120;
+    move.y = -7;
+    EXPECT_TRUE(MouseState::HandleMessage(move));
     int32_t x = 0, y = 0;
     MouseState::GetPosition(x, y);
-    EXPECT_EQ(x, 120);
-    EXPECT_EQ(y, -7);
+    EXPECT_EQ(std::pair(x, y), std::pair(120, -7));
     // A click and release within one frame: clicked, not held.
     EXPECT_TRUE(MouseState::HandleMessage(Mouse(MessageKind::ButtonDown, MouseButton::Left)));
     EXPECT_FALSE(MouseState::HandleMessage(Mouse(MessageKind::ButtonUp, MouseButton::Left)));
@@ -98,37 +81,24 @@ TEST(MouseHandler, ClicksHeldFlagsAndEndOfFrame) {
 }
 
 TEST(MouseHandler, WheelLastMessageWinsAndTruncates) {
-    EXPECT_FALSE(MouseState::HandleMessage(Wheel(120)));
-    EXPECT_EQ(MouseState::WheelSteps(), -1);
-    MouseState::HandleMessage(Wheel(120));  // two notches away in one frame: one step
-    EXPECT_EQ(MouseState::WheelSteps(), -1);
-    MouseState::HandleMessage(Wheel(-240));
-    EXPECT_EQ(MouseState::WheelSteps(), 2);
-    MouseState::HandleMessage(Wheel(100));  // a partial notch
-    EXPECT_EQ(MouseState::WheelSteps(), 0);
-    MouseState::HandleMessage(Wheel(-120));
+    // Two notches away in one frame are one step; a partial notch is none.
+    const std::pair<int, int> deltaSteps[] = {{120, -1}, {120, -1}, {-240, 2}, {100, 0}, {-120, 1}};
+    for (auto [delta, steps] : deltaSteps) {
+        EXPECT_FALSE(MouseState::HandleMessage(Mouse(MessageKind::Wheel, MouseButton::Left, delta)));
+        EXPECT_EQ(MouseState::WheelSteps(), steps) << delta;
+    }
     MouseState::EndFrame();
     EXPECT_EQ(MouseState::WheelSteps(), 0);
 }
 
-TEST(KeyTable, DirectInputCodesOfTheKeysTheScenesUse) {
-    // USB usage numbers: Return 40, F10 67, F11 68, Up 82, Down 81, keypad 4/5/6 92/93/94.
-    EXPECT_EQ(Platform::DirectInputCode(40), 28);
-    EXPECT_EQ(Platform::DirectInputCode(67), 68);
-    EXPECT_EQ(Platform::DirectInputCode(68), 0x57);
-    EXPECT_EQ(Platform::DirectInputCode(82), 200);
-    EXPECT_EQ(Platform::DirectInputCode(81), 208);
-    EXPECT_EQ(Platform::DirectInputCode(224), 29);   // left Ctrl
-    EXPECT_EQ(Platform::DirectInputCode(228), 157);  // right Ctrl
-    EXPECT_EQ(Platform::DirectInputCode(92), 75);
-    EXPECT_EQ(Platform::DirectInputCode(93), 76);
-    EXPECT_EQ(Platform::DirectInputCode(94), 77);
-    EXPECT_EQ(Platform::DirectInputCode(4), 0x1E);   // A
-    EXPECT_EQ(Platform::DirectInputCode(29), 0x2C);  // Z
-    EXPECT_EQ(Platform::DirectInputCode(0), 0);
-}
-
-TEST(KeyTable, NoTwoKeysShareACodeExceptTheTwoBackslashes) {
+TEST(KeyTable, DirectInputCodesAndNoCodeSharedButTheTwoBackslashes) {
+    // USB usage numbers: Return, F10, F11, Up, Down, left and right Ctrl,
+    // keypad 4/5/6, A, Z, none.
+    const std::pair<int, int> usageCode[] = {{40, 28},  {67, 68},  {68, 0x57}, {82, 200},
+                                             {81, 208}, {224, 29}, {228, 157}, {92, 75},
+                                             {93, 76},  {94, 77},  {4, 0x1E},  {29, 0x2C},
+                                             {0, 0}};
+    for (auto [usage, code] : usageCode) EXPECT_EQ(Platform::DirectInputCode(usage), code) << usage;
     std::vector<int> owner(256, -1);
     for (int usage = 0; usage < 512; ++usage) {
         int code = Platform::DirectInputCode(usage);
@@ -142,10 +112,11 @@ TEST(KeyTable, NoTwoKeysShareACodeExceptTheTwoBackslashes) {
 
 TEST(TypedText, Utf8BecomesWindows1252) {
     std::string bytes;
-    Platform::TranslateTypedText("a\xC3\xA9\xE2\x82\xAC\xE2\x80\x9C", bytes);  // a, e-acute, euro, left quote
+    // a, e-acute, euro, left quote; then CJK, b, emoji and junk.
+    Platform::TranslateTypedText("a\xC3\xA9\xE2\x82\xAC\xE2\x80\x9C", bytes);
     EXPECT_EQ(bytes, "a\xE9\x80\x93");
     bytes.clear();
-    Platform::TranslateTypedText("\xE4\xB8\xAD" "b\xF0\x9F\x98\x80\x80\xC3", bytes);  // CJK, b, emoji, junk
+    Platform::TranslateTypedText("\xE4\xB8\xAD" "b\xF0\x9F\x98\x80\x80\xC3", bytes);
     EXPECT_EQ(bytes, "b");
 }
 
@@ -153,38 +124,11 @@ TEST(TypedText, Utf8BecomesWindows1252) {
 
 namespace {
 
-const char* const title = "halcyon input test";
-
-std::string Shell(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
-        pclose(pipe);
-    }
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-    return out;
-}
-
-// Hands the window's messages to the window procedure for up to `ms`
-// milliseconds, or until `done` holds.
-void Pump(int ms, const std::function<bool()>& done) {
-    int64_t end = Platform::PerfCounter() + Platform::PerfFrequency() * ms / 1000;
-    while (Platform::PerfCounter() < end) {
-        WindowMessage message;
-        while (Platform::PeekWindowMessage(message)) MainWindowProc(message);
-        if (done && done()) return;
-        Platform::SleepMilliseconds(2);
-    }
-}
-
 class RealInput : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ok = Platform::CreateMainWindow(title, 800, 600);
-        if (!ok) return;
-        Platform::ShowMainWindow();
-        windowId = Shell(std::string("timeout 10 xdotool search --sync --name '") + title + "' | head -1");
+        if (!Platform::CreateMainWindow("halcyon input test", 800, 600)) return;
+        windowId = ShellInputTest::FocusMainWindow("halcyon input test");
         ok = !windowId.empty() && KeyboardState::Start(Platform::MainWindow(), false);
     }
     static void TearDownTestSuite() {
@@ -193,63 +137,48 @@ protected:
     }
     void SetUp() override {
         ASSERT_TRUE(ok) << "no window under X (run under xvfb-run)";
-        Shell("xdotool windowfocus --sync " + windowId);
+        Xdo("windowfocus --sync " + windowId);
         Pump(2000, [] { return Platform::WindowHasFocus(); });
         ASSERT_TRUE(Platform::WindowHasFocus());
         EndFrame();
     }
     // The frame loop's order around a scene update.
     void Frame() {
-        Pump(0, nullptr);
+        Pump(0);
         KeyboardState::Update();
     }
     void EndFrame() {
         TypedCharQueue::Clear();
         MouseState::EndFrame();
     }
-    void Xdo(const std::string& arguments) { Shell("xdotool " + arguments); }
+    static void Xdo(const std::string& arguments) { Shell("xdotool " + arguments); }
+    // Sends keys, lets them arrive, and runs one frame.
+    void KeysThenFrame(const std::string& arguments) {
+        Xdo(arguments);
+        Pump(1500);
+        Frame();
+    }
 
-    static bool ok;
-    static std::string windowId;
+    static inline bool ok = false;
+    static inline std::string windowId;
 };
-
-bool RealInput::ok = false;
-std::string RealInput::windowId;
 
 }  // namespace
 
-TEST_F(RealInput, TypingAbAndBackspaceBetweenTwoFrames) {
+TEST_F(RealInput, TypingBetweenTwoFramesGivesTheCharactersAndEditCodes) {
     Frame();
     EndFrame();
     Xdo("type --delay 30 ab");
-    Xdo("key BackSpace");
-    Pump(1500, nullptr);
-    Frame();
-    EXPECT_EQ(DrainTyped(), (std::vector<int>{'a', 'b', 0xFF, 0x08}));
+    // Num Lock is off under Xvfb: the number-pad arrow types nothing.
+    KeysThenFrame("key BackSpace Return Up KP_Up Delete");
+    EXPECT_EQ(DrainTyped(), (std::vector<int>{'a', 'b', 0xFF, 0x08, 0xFE, 0xF7, 0xFC}));
     EndFrame();
-    Frame();
-    EXPECT_FALSE(TypedCharQueue::HasTypedInput());
-    EndFrame();
-}
-
-TEST_F(RealInput, UnreadCharactersAreDiscardedAtTheEndOfTheFrame) {
-    Xdo("type --delay 30 xyz");
-    Xdo("key Return Up KP_Up");
-    Pump(1500, nullptr);
-    Frame();
+    // Characters not read in their frame are gone in the next.
+    KeysThenFrame("type --delay 30 xyz");
     EXPECT_EQ(TypedCharQueue::NextTypedChar(), 'x');
     EndFrame();
     Frame();
     EXPECT_EQ(TypedCharQueue::NextTypedChar(), 0);
-    EndFrame();
-}
-
-TEST_F(RealInput, EnterAndExtendedKeysButNotTheNumberPad) {
-    Xdo("key Return Up KP_Up Delete");
-    Pump(1500, nullptr);
-    Frame();
-    // Num Lock is off under Xvfb: the number-pad arrow types nothing.
-    EXPECT_EQ(DrainTyped(), (std::vector<int>{0xFE, 0xF7, 0xFC}));
     EndFrame();
 }
 
@@ -263,10 +192,10 @@ TEST_F(RealInput, KeyHeldThreeFramesIsPressedInTheFirstOnly) {
         pressed.push_back(KeyboardState::WasKeyPressed(keyX));
         held.push_back(KeyboardState::IsKeyDown(keyX));
         EndFrame();
-        Pump(20, nullptr);
+        Pump(20);
     }
     Xdo("keyup x");
-    Pump(300, nullptr);
+    Pump(300);
     Frame();
     EXPECT_EQ(pressed, (std::vector<bool>{true, false, false}));
     EXPECT_EQ(held, (std::vector<bool>{true, true, true}));
@@ -276,20 +205,18 @@ TEST_F(RealInput, KeyHeldThreeFramesIsPressedInTheFirstOnly) {
 }
 
 TEST_F(RealInput, ClickAndWheelNotch) {
+    int32_t x = 0, y = 0;
     Xdo("mousemove --window " + windowId + " 100 50");
-    Pump(1000, [] {
-        int32_t x, y;
+    Pump(1000, [&] {
         MouseState::GetPosition(x, y);
         return x == 100 && y == 50;
     });
     Xdo("click 1");
-    Xdo("click 4");  // one notch away from the user
+    Xdo("click 4"); // one notch away from the user
     Pump(1500, [] { return MouseState::WheelSteps() != 0; });
     Frame();
-    int32_t x = 0, y = 0;
     MouseState::GetPosition(x, y);
-    EXPECT_EQ(x, 100);
-    EXPECT_EQ(y, 50);
+    EXPECT_EQ(std::pair(x, y), std::pair(100, 50));
     EXPECT_TRUE(MouseState::LeftClicked());
     EXPECT_FALSE(MouseState::LeftHeld());
     EXPECT_EQ(MouseState::WheelSteps(), -1);

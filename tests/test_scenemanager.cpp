@@ -37,7 +37,10 @@ private:
 
 JournalScene* Make(const char* name) { return new2(JournalScene, JournalScene(name)); }
 
-std::string Seconds(float s) { return std::to_string(s); }
+// The journal line of an update.
+std::string Updated(const std::string& scene, float s) {
+    return scene + ".Update(" + std::to_string(s) + ")";
+}
 
 // The manager is one per process: every test ends with an empty stack.
 class SceneStack : public ::testing::Test {
@@ -60,9 +63,8 @@ TEST_F(SceneStack, FirstUpdateAfterAChangeIsZeroAndLaterOnesAreClamped) {
     SceneManager::Update(3.0f);  // loading took long: still zero
     SceneManager::Update(0.1f);
     SceneManager::Update(2.0f);
-    EXPECT_EQ(journal, (std::vector<std::string>{"A.OnActivate", "A.Update(" + Seconds(0) + ")",
-                                                 "A.Update(" + Seconds(0.1f) + ")",
-                                                 "A.Update(" + Seconds(0.25f) + ")"}));
+    EXPECT_EQ(journal, (std::vector<std::string>{"A.OnActivate", Updated("A", 0), Updated("A", 0.1f),
+                                                 Updated("A", 0.25f)}));
     EXPECT_TRUE(RunningFlag);
 }
 
@@ -95,11 +97,11 @@ TEST_F(SceneStack, RemoveAndAddInsideOneUpdate) {
     journal.clear();
     SceneManager::Update(0.1f);
     // The old scene lives until the update step ends; the new one waits for the next frame.
-    EXPECT_EQ(journal, (std::vector<std::string>{"Chooser.Update(" + Seconds(0.1f) + ")", "Chooser.OnDeactivate",
+    EXPECT_EQ(journal, (std::vector<std::string>{Updated("Chooser", 0.1f), "Chooser.OnDeactivate",
                                                  "Game.OnActivate", "after add", "Chooser.deleted"}));
     journal.clear();
     SceneManager::Update(0.1f);
-    EXPECT_EQ(journal, (std::vector<std::string>{"Game.Update(" + Seconds(0) + ")"}));
+    EXPECT_EQ(journal, (std::vector<std::string>{Updated("Game", 0)}));
     EXPECT_TRUE(RunningFlag);
 }
 
@@ -110,7 +112,7 @@ TEST_F(SceneStack, UncoveredSceneGetsNoActivateJustTheNextFrame) {
     journal.clear();
     SceneManager::RemoveScene();
     SceneManager::Update(0.1f);
-    EXPECT_EQ(journal, (std::vector<std::string>{"Over.OnDeactivate", "Under.Update(" + Seconds(0.1f) + ")",
+    EXPECT_EQ(journal, (std::vector<std::string>{"Over.OnDeactivate", Updated("Under", 0.1f),
                                                  "Over.deleted"}));
 }
 
@@ -142,7 +144,7 @@ TEST_F(SceneStack, NullSceneIsReportedAndIgnored) {
     EXPECT_EQ(TestUtil::ReadFile("_error.txt").rfind("Bad.. attempt to add null pointer as a scene.\n  -attempt made from:\n", 0),
               0u);
     SceneManager::Update(0.1f);  // no zero step: nothing changed
-    EXPECT_EQ(journal, (std::vector<std::string>{"A.Update(" + Seconds(0.1f) + ")"}));
+    EXPECT_EQ(journal, (std::vector<std::string>{Updated("A", 0.1f)}));
 }
 
 TEST_F(SceneStack, ReplaceAllScenesEmptiesTheStackFirst) {

@@ -8,64 +8,67 @@
 #include "Math3D.h"
 #include "TextTestGL.h"
 
-using namespace TextTest;
+using namespace GLTest;
 
 namespace {
 
-class ShaderTest : public ::testing::Test {
+class ShaderTest : public GLTest::Suite {
 protected:
     static void SetUpTestSuite() {
-        InstallShaderFiles();
-        // Line 3 of this file holds the error.
-        TestUtil::WriteFile("data/shaders/broken.glsl_v",
-                            "void main()\n{\n    gl_Position = undeclaredThing;\n}\n");
-        TestUtil::WriteFile("data/shaders/broken.glsl_f", "void main()\n{\n    gl_FragColor = 1.0 +;\n}\n");
-        TestUtil::WriteFile("data/shaders/plain.glsl_f", "void main()\n{\n    gl_FragColor = gl_Color;\n}\n");
-        TestUtil::WriteFile("data/shaders/nomain.glsl_v", "vec4 Helper() { return vec4(1.0); }\n");
-        TestUtil::WriteFile("data/shaders/tint.glsl_f",
-                            "uniform vec4 Tint;\nvoid main()\n{\n    gl_FragColor = Tint;\n}\n");
-        started = StartGraphics();
+        TestUtil::InstallDataFiles();
+        // Line 3 of each broken file holds the error.
+        const std::pair<const char*, const char*> files[] = {
+            {"broken.glsl_v", "void main()\n{\n    gl_Position = undeclaredThing;\n}\n"},
+            {"broken.glsl_f", "void main()\n{\n    gl_FragColor = 1.0 +;\n}\n"},
+            {"plain.glsl_f", "void main()\n{\n    gl_FragColor = gl_Color;\n}\n"},
+            {"nomain.glsl_v", "vec4 Helper() { return vec4(1.0); }\n"},
+            {"tint.glsl_f", "uniform vec4 Tint;\nvoid main()\n{\n    gl_FragColor = Tint;\n}\n"}};
+        for (auto [name, text] : files) TestUtil::WriteFile(std::string("data/shaders/") + name, text);
+        Suite::SetUpTestSuite();
     }
-    static void TearDownTestSuite() { StopGraphics(); }
     void SetUp() override {
-        ASSERT_TRUE(started);
+        Suite::SetUp();
         ASSERT_TRUE(G::Extensions.shadersAvailable) << "Mesa offers shader objects";
-        TestUtil::ClearLog("_error.txt");
         TestUtil::ClearLog("_shaders.txt");
     }
-    void TearDown() override { G::UnsetShader(); }
-    static bool started;
 };
-bool ShaderTest::started = false;
 
 std::string ShaderLogText() { return TestUtil::ReadFile("_shaders.txt"); }
 
+// A white square from (x0, y0) to (x1, y1) through the shader in use.
+void Square(float x0, float y0, float x1, float y1) {
+    G::IMBegin(G::IMPrimitive::TriangleFan);
+    G::IMColor(0xFFFFFFFFu);
+    G::IMVertex(x0, y0);
+    G::IMVertex(x1, y0);
+    G::IMVertex(x1, y1);
+    G::IMVertex(x0, y1);
+    G::IMEnd();
+}
+
 }  // namespace
 
-TEST(ShaderLogLines, TheTwoBasicFormsMoveBackByTheBaseLines) {
+TEST(ShaderLogLines, DriverFormsMoveBackByTheBaseLinesAndOtherTextStays) {
     // A base file of three newlines is four lines: line 5 is the file's line 1.
-    EXPECT_EQ(G::RewriteInfoLogLineNumbers("(5) : error: nope", 4), "(1) : error: nope");
-    EXPECT_EQ(G::RewriteInfoLogLineNumbers("ERROR: 0:5: 'x' : undeclared", 4), "ERROR: 0:1: 'x' : undeclared");
-    EXPECT_EQ(G::RewriteInfoLogLineNumbers("0:12: warning", 4), "0:8: warning");
-}
-
-TEST(ShaderLogLines, DriverFormsOfMesaAndOthersToo) {
-    EXPECT_EQ(G::RewriteInfoLogLineNumbers("0:17(12): error: `x' undeclared", 14), "0:3(12): error: `x' undeclared");
-    EXPECT_EQ(G::RewriteInfoLogLineNumbers("0(17) : error C1008: undefined variable", 14),
-              "0(3) : error C1008: undefined variable");
-    // Every line of a log, and each only once.
-    EXPECT_EQ(G::RewriteInfoLogLineNumbers("0:20(1): error: a\n0:21(5): error: b 0:30:\n", 14),
-              "0:6(1): error: a\n0:7(5): error: b 0:30:\n");
-}
-
-TEST(ShaderLogLines, OtherTextStaysAsItIs) {
-    for (const char* unchanged :
-         {"", "\n", "error: something went wrong", "vec4(1) is not a float", "line 5: bad", "(x) : error",
-          "0:: error", "()"}) {
+    const struct {
+        const char* log;
+        int baseLines;
+        const char* rewritten;
+    } cases[] = {
+        {"(5) : error: nope", 4, "(1) : error: nope"},
+        {"ERROR: 0:5: 'x' : undeclared", 4, "ERROR: 0:1: 'x' : undeclared"},
+        {"0:12: warning", 4, "0:8: warning"},
+        // Mesa's and other drivers' forms; every line of a log, each only once.
+        {"0:17(12): error: `x' undeclared", 14, "0:3(12): error: `x' undeclared"},
+        {"0(17) : error C1008: undefined variable", 14, "0(3) : error C1008: undefined variable"},
+        {"0:20(1): error: a\n0:21(5): error: b 0:30:\n", 14, "0:6(1): error: a\n0:7(5): error: b 0:30:\n"},
+        // A number inside a word is not a source index.
+        {"vec4(20) and 0(20) :", 14, "vec4(20) and 0(6) :"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(G::RewriteInfoLogLineNumbers(c.log, c.baseLines), c.rewritten);
+    for (const char* unchanged : {"", "\n", "error: something went wrong", "vec4(1) is not a float",
+                                  "line 5: bad", "(x) : error", "0:: error", "()"})
         EXPECT_EQ(G::RewriteInfoLogLineNumbers(unchanged, 14), unchanged);
-    }
-    // A number inside a word is not a source index.
-    EXPECT_EQ(G::RewriteInfoLogLineNumbers("vec4(20) and 0(20) :", 14), "vec4(20) and 0(6) :");
 }
 
 TEST_F(ShaderTest, TheSystemsShadersLoadQuietly) {
@@ -165,49 +168,27 @@ TEST_F(ShaderTest, MissingConstantsWarnExceptForTheBuiltInOnes) {
     EXPECT_EQ(G::GetConstantLocation(nullptr, "Tint"), -1);
 }
 
-TEST_F(ShaderTest, ConstantsReachTheProgramInUse) {
-    G::Shader shader;
-    ASSERT_TRUE(shader.Load("data\\shaders\\simple", "data\\shaders\\tint"));
-    ClearScreen();
-    shader.Set();
-    shader.SetConstant("Tint", 0.0f, 1.0f, 0.0f, 1.0f);
+TEST_F(ShaderTest, ConstantsAndBuiltInMatricesReachTheProgramInUse) {
+    G::Shader tint, simple;
+    ASSERT_TRUE(tint.Load("data\\shaders\\simple", "data\\shaders\\tint"));
+    ASSERT_TRUE(simple.Load("data\\shaders\\simple", ""));
+    tint.Set();
+    tint.SetConstant("Tint", 0.0f, 1.0f, 0.0f, 1.0f);
     G::UpdateBuiltInConstants();
-    G::IMBegin(G::IMPrimitive::TriangleFan);
-    G::IMVertex(100, 100);
-    G::IMVertex(200, 100);
-    G::IMVertex(200, 200);
-    G::IMVertex(100, 200);
-    G::IMEnd();
-    uint32_t inside = ReadPixels(150, 150, 1, 1).data[0];
-    EXPECT_EQ(RedOf(inside), 0);
-    EXPECT_EQ(GreenOf(inside), 255);
-    EXPECT_EQ(ShaderLogText(), "");
-}
-
-TEST_F(ShaderTest, BuiltInMatricesPlaceGeometryLikeTheFixedPipeline) {
+    Square(100, 100, 200, 200);
+    EXPECT_EQ(ReadPixel(150, 150), 0x00FF00u);
     // The world matrix moves a square by (300, 50); view and projection are 2D.
-    G::Shader shader;
-    ASSERT_TRUE(shader.Load("data\\shaders\\simple", ""));
-    ClearScreen();
-    Matrix world;
-    for (int i = 0; i < 4; ++i) world.At(i, i) = 1;
+    G::Clear(0xFF000000, true, true, false);
+    Matrix world = Matrix::Identity();
     world.At(0, 3) = 300;
     world.At(1, 3) = 50;
     G::SetWorldMatrix(world);
-    shader.Set();
+    simple.Set();
     G::UpdateBuiltInConstants();
-    G::IMBegin(G::IMPrimitive::TriangleFan);
-    G::IMColor(0xFFFFFFFFu);
-    G::IMVertex(10, 20);
-    G::IMVertex(60, 20);
-    G::IMVertex(60, 70);
-    G::IMVertex(10, 70);
-    G::IMEnd();
+    Square(10, 20, 60, 70);
     Box box = LitBox(ReadPixels(0, 0, 800, 600));
-    EXPECT_EQ(box.left, 310);
-    EXPECT_EQ(box.top, 70);
-    EXPECT_EQ(box.right, 359);
-    EXPECT_EQ(box.bottom, 119);
+    EXPECT_EQ(std::vector<int>({box.left, box.top, box.right, box.bottom}),
+              std::vector<int>({310, 70, 359, 119}));
     EXPECT_EQ(ShaderLogText(), "");
 }
 

@@ -52,6 +52,13 @@ std::vector<std::string> Lines(const std::string& text, float wrap, const ColorR
     return lines;
 }
 
+using RunPairs = std::vector<std::pair<size_t, uint32_t>>;
+RunPairs Pairs(const ColorRunList& runs) {
+    RunPairs pairs;
+    for (const auto& run : runs) pairs.emplace_back(run.start, run.color);
+    return pairs;
+}
+
 }  // namespace
 
 TEST(TextLineWrapping, BreaksAfterTheLastBlankWhenTheSecondWordCrossesTheWidth) {
@@ -68,25 +75,32 @@ TEST(TextLineWrapping, BreaksAfterTheLastBlankWhenTheSecondWordCrossesTheWidth) 
     EXPECT_FALSE(second.more);
 }
 
-TEST(TextLineWrapping, ALongWordIsCutBeforeTheCharacterThatDoesNotFit) {
-    EXPECT_EQ(Lines("abcdefg", 40), (std::vector<std::string>{"abc", "def", "g"}));
-    // Reaching the width exactly counts as not fitting.
-    EXPECT_EQ(Lines("abcd", 36), (std::vector<std::string>{"ab", "cd"}));
-    // The break is the last blank, not the first.
-    EXPECT_EQ(Lines("ab cd efgh", 80), (std::vector<std::string>{"ab cd ", "efgh"}));
-}
-
-TEST(TextLineWrapping, AGlyphWiderThanTheWidthStillMakesProgress) {
-    EXPECT_EQ(Lines("WWa", 20), (std::vector<std::string>{"W", "W", "a"}));
-}
-
-TEST(TextLineWrapping, NoWidthMeansOneLinePerNewline) {
-    std::string longText(500, 'x');
-    EXPECT_EQ(Lines(longText, 0).size(), 1u);
-    EXPECT_EQ(Lines("ab\ncd", 0), (std::vector<std::string>{"ab", "cd"}));
+TEST(TextLineWrapping, LinesOfEveryBreakRule) {
+    using L = std::vector<std::string>;
+    const struct Case {
+        std::string text;
+        float wrap;
+        ColorRunList runs;
+        L lines;
+    } cases[] = {
+        // A long word is cut before the character that does not fit; reaching
+        // the width exactly counts as not fitting; the break is the last blank.
+        {"abcdefg", 40, {}, L{"abc", "def", "g"}},
+        {"abcd", 36, {}, L{"ab", "cd"}},
+        {"ab cd efgh", 80, {}, L{"ab cd ", "efgh"}},
+        {"WWa", 20, {}, L{"W", "W", "a"}}, // a glyph wider than the width still makes progress
+        {"ab\ncd", 0, {}, L{"ab", "cd"}},  // no width: one line per newline
+        {std::string(500, 'x'), 0, {}, L{std::string(500, 'x')}},
+        // Colour codes after the break move to the next line; the code of the
+        // character that did not fit goes with it.
+        {"abcd efgh", 100, {{5, Red}}, L{"abcd ", Code(Red) + "efgh"}},
+        {"abcd efgh", 100, {{6, Red}}, L{"abcd ", "e" + Code(Red) + "fgh"}},
+        {"abcdef", 40, {{3, Red}}, L{"abc", Code(Red) + "def"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Lines(c.text, c.wrap, c.runs, !c.runs.empty()), c.lines) << c.text;
     TextLine last = GetTextLine("ab\n", {}, 0, Metrics(), 0, false);
     EXPECT_EQ(last.consumed, 3u);
-    EXPECT_FALSE(last.more);  // nothing after the newline
+    EXPECT_FALSE(last.more); // nothing after the newline
     EXPECT_EQ(last.width, 24);
 }
 
@@ -113,73 +127,48 @@ TEST(TextLineColors, RunsBecomeColorCodesBeforeTheirCharacter) {
     EXPECT_EQ(GetTextLine("abcd", runs, 3, Metrics(), 0, true).text, "d");
 }
 
-TEST(TextLineColors, CodesAfterTheBreakMoveToTheNextLine) {
-    ColorRunList atBreak = {{5, Red}}, afterBreak = {{6, Red}};
-    EXPECT_EQ(Lines("abcd efgh", 100, atBreak, true), (std::vector<std::string>{"abcd ", Code(Red) + "efgh"}));
-    EXPECT_EQ(Lines("abcd efgh", 100, afterBreak, true),
-              (std::vector<std::string>{"abcd ", "e" + Code(Red) + "fgh"}));
-    // A cut word: the code of the character that did not fit goes with it.
-    EXPECT_EQ(Lines("abcdef", 40, {{3, Red}}, true), (std::vector<std::string>{"abc", Code(Red) + "def"}));
-}
-
 TEST(TextMeasure, HeightCountsVisualLinesAndWidthTheWidest) {
-    float w = 0, h = 0;
-    MeasureText("abcd efgh", Metrics(), 100, w, h);
-    EXPECT_EQ(w, 100);
-    EXPECT_EQ(h, 32);
-    MeasureText("ab\n\nabcd", Metrics(), 0, w, h);
-    EXPECT_EQ(w, 48);
-    EXPECT_EQ(h, 48);  // the empty middle line counts
-    MeasureText("ab\n", Metrics(), 0, w, h);
-    EXPECT_EQ(h, 16);
-    MeasureText("", Metrics(), 0, w, h);
-    EXPECT_EQ(w, 0);
-    EXPECT_EQ(h, 0);
-    MeasureText("\x02", Metrics(), 0, w, h);
-    EXPECT_EQ(h, 0);
+    // The empty middle line counts; a trailing newline adds none.
+    const struct {
+        const char* text;
+        float wrap, width, height;
+    } cases[] = {{"abcd efgh", 100, 100, 32}, {"ab\n\nabcd", 0, 48, 48}, {"ab\n", 0, 24, 16},
+                 {"", 0, 0, 0},               {"\x02", 0, 0, 0}};
+    for (const auto& c : cases) {
+        float w = -1, h = -1;
+        MeasureText(c.text, Metrics(), c.wrap, w, h);
+        EXPECT_EQ(std::pair(w, h), std::pair(c.width, c.height)) << c.text;
+    }
 }
 
 TEST(TextColorRuns, AddColorReplacesARunThatColoursNothingYet) {
     ColorRunList runs = {{0, Red}, {3, Green}};
     AddColorRun(runs, 3, Blue);
-    ASSERT_EQ(runs.size(), 2u);
-    EXPECT_EQ(runs[1].color, Blue);
+    EXPECT_EQ(Pairs(runs), (RunPairs{{0, Red}, {3, Blue}}));
     AddColorRun(runs, 5, White);
-    ASSERT_EQ(runs.size(), 3u);
-    EXPECT_EQ(runs[2].start, 5u);
-    AddColorRun(runs, 0, Red);  // an empty text forgets its old runs
-    ASSERT_EQ(runs.size(), 1u);
-    EXPECT_EQ(runs[0].start, 0u);
-    EXPECT_EQ(runs[0].color, Red);
+    EXPECT_EQ(Pairs(runs), (RunPairs{{0, Red}, {3, Blue}, {5, White}}));
+    AddColorRun(runs, 0, Red); // an empty text forgets its old runs
+    EXPECT_EQ(Pairs(runs), (RunPairs{{0, Red}}));
 }
 
 TEST(TextColorRuns, AssignmentKeepsOnlyALeadingDefaultRun) {
     ColorRunList leading = {{0, Red}, {4, Green}}, later = {{2, Red}};
     ResetColorRuns(leading);
     ResetColorRuns(later);
-    ASSERT_EQ(leading.size(), 1u);
-    EXPECT_EQ(leading[0].start, 0u);
-    EXPECT_EQ(leading[0].color, DefaultTextColor);
+    EXPECT_EQ(Pairs(leading), (RunPairs{{0, DefaultTextColor}}));
     EXPECT_TRUE(later.empty());
 }
 
 TEST(TextColorRuns, AppendingDropsTheEmptyTrailingRunAndShiftsTheOthers) {
-    ColorRunList runs = {{0, Red}, {2, Blue}};  // "ab", then blue for what follows
+    ColorRunList runs = {{0, Red}, {2, Blue}}; // "ab", then blue for what follows
     AppendColorRuns(runs, 2, {{0, Green}, {1, White}});
-    ASSERT_EQ(runs.size(), 3u);
-    EXPECT_EQ(runs[0].color, Red);
-    EXPECT_EQ(runs[1].start, 2u);
-    EXPECT_EQ(runs[1].color, Green);
-    EXPECT_EQ(runs[2].start, 3u);
-    EXPECT_EQ(runs[2].color, White);
-
-    ColorRunList kept = {{0, Red}, {1, Blue}};
+    EXPECT_EQ(Pairs(runs), (RunPairs{{0, Red}, {2, Green}, {3, White}}));
+    ColorRunList kept = {{0, Red}, {1, Blue}}; // the blue run colours a character: it stays
     AppendColorRuns(kept, 2, {{0, Green}});
-    EXPECT_EQ(kept.size(), 3u);  // the blue run colours a character: it stays
+    EXPECT_EQ(Pairs(kept), (RunPairs{{0, Red}, {1, Blue}, {2, Green}}));
     ColorRunList plain;
     AppendColorRuns(plain, 4, {{1, Green}});
-    ASSERT_EQ(plain.size(), 1u);
-    EXPECT_EQ(plain[0].start, 5u);
+    EXPECT_EQ(Pairs(plain), (RunPairs{{5, Green}}));
 }
 
 TEST(TextVertices, QuadsSitOnTheHalfPixelGridWithTheirCellsCoordinates) {
