@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,15 +15,16 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "CMemMan.h"
-#include "NetServer.h"
 #include "SampleFolder.h"
+#include "ScriptServer.h"
 #include "TestUtil.h"
 
 namespace GameRun {
+
+using GameTest::ScriptServer;
+using GameTest::WaitUntil;
 
 inline std::string Quoted(const std::string& text) {
     std::string out = "'";
@@ -45,59 +45,7 @@ inline std::string Shell(const std::string& command) {
     return out;
 }
 
-inline bool WaitUntil(double seconds, const std::function<bool()>& done) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 inline bool IsBright(int r, int g, int b) { return r > 150 && g > 150 && b > 150; }
-
-// A game server that speaks only as the test tells it and keeps everything
-// the client sent.
-class ScriptServer {
-public:
-    ScriptServer() { server.Listen(0); }
-    ~ScriptServer() { Close(); }
-    int Port() const { return server.Port(); }
-    bool Accept(double seconds) {
-        return WaitUntil(seconds, [this] { return link || (link = server.TakeClient()) != nullptr; });
-    }
-    bool Send(const std::string& bytes) { return link && link->SendData(bytes.data(), int(bytes.size())); }
-    const std::string& Received() {
-        std::vector<char> bytes;
-        if (link && link->ReceiveData(bytes)) received.append(bytes.begin(), bytes.end());
-        return received;
-    }
-    bool WaitFor(const std::string& text, double seconds) {
-        return WaitUntil(seconds, [&] { return Received().find(text) != std::string::npos; });
-    }
-    // Greeting, login marker: answers the client's connect line as a game server would.
-    bool LogIn(double seconds) {
-        if (!Accept(seconds) || !Send("Welcome to the test server.\nEND\n")) return false;
-        if (!WaitFor("connect ", seconds) || !WaitFor("\n", seconds)) return false;
-        return Send("&&&&&&&&&&&&&\n") && WaitFor("color ", seconds);
-    }
-    void Close() {
-        if (!link) return;
-        link->Disconnect();
-        delete2(link);
-        link = nullptr;
-    }
-    bool HasSecondConnection() {
-        NET::Client* other = server.TakeClient();
-        if (other) delete2(other);
-        return other != nullptr;
-    }
-
-private:
-    NetServer server;
-    NET::Client* link = nullptr;
-    std::string received;
-};
 
 // Pixels of a screenshot, 8-bit RGB rows top first.
 struct Picture {

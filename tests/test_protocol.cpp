@@ -2,15 +2,13 @@
 // the game server, the client is the one the game scene would hand over.
 #include <gtest/gtest.h>
 
-#include "CMemMan.h"
 #include "GameHooks.h"
 #include "GameProtocol.h"
-#include "NetServer.h"
+#include "ScriptServer.h"
 #include "TestUtil.h"
 #include "WorldMap.h"
 #include "platform/PlatformSystem.h"
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,14 +16,6 @@ using TestUtil::ReadFile;
 using TestUtil::WriteFile;
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& done) {
-    for (int i = 0; i < 2000; ++i) {
-        if (done()) return true;
-        Platform::SleepMilliseconds(5);
-    }
-    return done();
-}
 
 std::vector<std::string> AllTexts() {
     std::vector<std::string> texts;
@@ -51,9 +41,8 @@ std::vector<int> Fields(const AvatarRecord& a) {
 class Protocol : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(server.Listen(0));
         ASSERT_TRUE(client.Connect("127.0.0.1", server.Port()));
-        ASSERT_TRUE(WaitFor([&] { return (peer = server.TakeClient()) != nullptr; }));
+        ASSERT_TRUE(server.Accept(10));
         SetServerConnection(&client);
         ResetGameProtocol();
         ThePlayerRecord = PlayerRecord{"Orla", "s3cret", "#!!!!!!!!!!", "A quiet traveller.", 1, 2, true};
@@ -70,25 +59,16 @@ protected:
         SetServerConnection(nullptr);
         TheGameHooks = GameHooks();
         TestUtil::AnswerBoxesByDefault();
-        if (peer) delete2(peer);
     }
 
     // The server sends `bytes`; once they have all arrived, one frame's pump.
     void Deliver(const std::string& bytes) {
-        ASSERT_TRUE(peer->SendData(bytes.data(), int(bytes.size())));
-        ASSERT_TRUE(WaitFor([&] { return client.ReceivedByteCount() >= bytes.size(); }));
+        ASSERT_TRUE(server.Send(bytes));
+        ASSERT_TRUE(GameTest::WaitUntil(10, [&] { return client.ReceivedByteCount() >= bytes.size(); }));
         PumpServerInput();
     }
-    // Exactly what the client sent, once `size` bytes have come.
-    std::string Sent(size_t size) {
-        std::string got;
-        WaitFor([&] {
-            std::vector<char> block;
-            if (peer->ReceivedByteCount() > 0 && peer->ReceiveData(block)) got.append(block.begin(), block.end());
-            return got.size() >= size;
-        });
-        return got;
-    }
+    // Exactly what the client sent since the last look, once `size` bytes have come.
+    std::string Sent(size_t size) { return server.Next(size); }
     void LogIn() {
         Deliver("Welcome\nEND\n");
         ASSERT_EQ(Sent(20), "connect Orla s3cret\n");
@@ -100,9 +80,8 @@ protected:
     std::string Log() { return ReadFile("_error.txt"); }
 
     TestUtil::ScopedFolder folder{testing::UnitTest::GetInstance()->current_test_info()->name()};
-    NetServer server;
+    GameTest::ScriptServer server;
     NET::Client client;
-    NET::Client* peer = nullptr;
 };
 
 }  // namespace
