@@ -34,16 +34,16 @@ std::string PcxWithPalette(size_t imageBytes) {
 }
 
 // A shape file: count, the unused table, then each shape's record.
-struct ShapeSpec {
+struct ShapeData {
     uint8_t width, height;
     std::vector<uint8_t> fileRows;  // row by row as stored
 };
-std::string ShapeFile(const std::vector<ShapeSpec>& shapes) {
+std::string ShapeFile(const std::vector<ShapeData>& shapes) {
     std::string file;
     auto u16 = [&file](uint16_t v) { file += char(v & 0xFF), file += char(v >> 8); };
     u16(uint16_t(shapes.size()));
     for (size_t i = 0; i < shapes.size(); ++i) u16(uint16_t(0xBEEF));
-    for (const ShapeSpec& s : shapes) {
+    for (const ShapeData& s : shapes) {
         file += char(s.width);
         file += char(s.height);
         file += "\x07\x09";

@@ -46,10 +46,10 @@ TEST(PlayerIni, KeysVersionsAndMessages) {
         // Desc is tested first, so the mixed line is a Desc line, cut by 5 bytes.
         {"mixed.ini", "V1.6\nColors=abcDesc=x\nName=N\nPassword=P\nColors=C\nSpec=34\n", true,
          "N|P|C|s=abcDesc=x|3|4|loaded", ""},
-        {"spec.ini", complete + "Spec=1\n", false, "N|P|C|D|0|0",
-         "Error: Could not load all vital data fields from player .ini: spec.ini\n"},
+        {"onedigit.ini", complete + "Spec=1\n", false, "N|P|C|D|0|0",
+         "Error: Could not load all vital data fields from player .ini: onedigit.ini\n"},
         // Signed bytes: a byte 200 after "Spec=" gives 200 - 256 - 48.
-        {"spec2.ini", complete + "Spec=\xC8" "0\n", true, "N|P|C|D|-104|0|loaded", ""},
+        {"signed.ini", complete + "Spec=\xC8" "0\n", true, "N|P|C|D|-104|0|loaded", ""},
     };
     for (const Case& c : cases) {
         ThePlayerRecord = PlayerRecord();
