@@ -92,22 +92,18 @@ TEST(ChooserSelection, WrapsAtBothEndsAndBothKeysCancel) {
 }
 
 TEST(ChooserMarker, SwingsEightPixelsAroundItsColumnOncePerTurn) {
-    float x = 0, y = 0;
-    MarkerPosition(0, 0.0f, x, y);
-    EXPECT_FLOAT_EQ(x, 270);
-    EXPECT_FLOAT_EQ(y, 238);
-    MarkerPosition(2, 6.2831855f / 4, x, y);
-    EXPECT_NEAR(x, 278, 1e-4);
-    EXPECT_FLOAT_EQ(y, 302);
-    MarkerPosition(1, 6.2831855f * 3 / 4, x, y);
-    EXPECT_NEAR(x, 262, 1e-4);
-    EXPECT_FLOAT_EQ(y, 270);
+    const float turn = 6.2831855f;
+    for (auto [row, time, wantX, wantY] : {std::tuple{0, 0.0f, 270.0f, 238.0f}, {2, turn / 4, 278.0f, 302.0f},
+                                          {1, turn * 3 / 4, 262.0f, 270.0f}}) {
+        float x = 0, y = 0;
+        MarkerPosition(row, time, x, y);
+        EXPECT_NEAR(x, wantX, 1e-4) << row;
+        EXPECT_FLOAT_EQ(y, wantY) << row;
+    }
 }
 
 TEST(ChooserSettingsFiles, ComparedWholeAndCaseSensitive) {
-    EXPECT_TRUE(IsSettingsFileName("settings.ini"));
-    EXPECT_TRUE(IsSettingsFileName("window.ini"));
-    EXPECT_FALSE(IsSettingsFileName("SETTINGS.ini"));
-    EXPECT_FALSE(IsSettingsFileName("mysettings.ini"));
-    EXPECT_FALSE(IsSettingsFileName("settings.ini.bak"));
+    for (const char* name : {"settings.ini", "window.ini"}) EXPECT_TRUE(IsSettingsFileName(name)) << name;
+    for (const char* name : {"SETTINGS.ini", "mysettings.ini", "settings.ini.bak"})
+        EXPECT_FALSE(IsSettingsFileName(name)) << name;
 }

@@ -6,41 +6,24 @@
 
 #include "FileServer.h"
 #include "GameRun.h"
-#include "TestUtil.h"
 
 using namespace GameRun;
 
 namespace {
 
-bool IsBright(int r, int g, int b) { return r > 150 && g > 150 && b > 150; }
-
-class DreamVisit : public ::testing::Test {
+// The file server serves the game folder's own dreams; the first character is logged in.
+class DreamVisit : public GameRunTest {
 protected:
     void SetUp() override {
-        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = info->name();
-        // The folder is made first so the file server can serve its dreams.
-        std::string probe = MakeGameFolder(name, 0, 0);
-        ASSERT_FALSE(probe.empty());
-        files = std::make_unique<FileServer>(probe + "/dreams", 64);
+        ASSERT_NO_FATAL_FAILURE(GameRunTest::SetUp());
+        files = std::make_unique<FileServer>(folder + "/dreams", 64);
         ASSERT_TRUE(files->Start(0));
-        TestUtil::WriteFile(probe + "/data/quil_ip.txt", "127.0.0.1 " + std::to_string(server.Port()) + "\n");
-        TestUtil::WriteFile(probe + "/data/quilfile_ip.txt", "127.0.0.1 " + std::to_string(files->Port()) + "\n");
-        folder = probe;
-        client = std::make_unique<Client>(folder);
-        ASSERT_TRUE(client->Started()) << client->Log("halcyon.out");
+        ASSERT_NO_FATAL_FAILURE(StartClient(files->Port()));
         client->Keys("Return");
         ASSERT_TRUE(server.LogIn(10)) << server.Received();
     }
-    void TearDown() override {
-        client.reset();
-        files.reset();
-    }
 
-    ScriptServer server;
     std::unique_ptr<FileServer> files;
-    std::string folder;
-    std::unique_ptr<Client> client;
 };
 
 }  // namespace

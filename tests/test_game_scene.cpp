@@ -9,7 +9,7 @@
 #include "GameProtocol.h"
 #include "InputState.h"
 #include "LogFile.h"
-#include "NetServer.h"
+#include "ScriptServer.h"
 #include "QuilDataManager.h"
 #include "QuilTransfers.h"
 #include "TextTestGL.h"
@@ -63,21 +63,15 @@ protected:
     }
     void SetUp() override {
         ASSERT_TRUE(started);
-        ASSERT_TRUE(server.Listen(0));
         TestUtil::WriteFile("data/quil_ip.txt", "127.0.0.1 " + std::to_string(server.Port()) + "\n");
         TestUtil::WriteFile("data/quilfile_ip.txt", "127.0.0.1 1\n");
         TestUtil::ClearLog("_error.txt");
         ResetGameProtocol(LoginPhase::LoggedIn);
         scene = new2(CMain, CMain);
-        for (int i = 0; i < 200 && !peer; ++i) {
-            peer = server.TakeClient();
-            if (!peer) Platform::SleepMilliseconds(5);
-        }
-        ASSERT_NE(peer, nullptr);
+        ASSERT_TRUE(server.Accept(5));
     }
     void TearDown() override {
         delete2(scene);
-        delete2(peer);
         TypedCharQueue::Clear();
         MouseState::EndFrame();
     }
@@ -87,46 +81,23 @@ protected:
         TypedCharQueue::Clear();
         MouseState::EndFrame();
     }
-    // Everything the server has got, waiting until `expected` bytes arrived.
-    std::string Received(size_t expected) {
-        for (int i = 0; i < 200 && received.size() < expected; ++i) {
-            std::vector<char> bytes;
-            if (peer->ReceiveData(bytes)) received.append(bytes.begin(), bytes.end());
-            else Platform::SleepMilliseconds(5);
-        }
-        return received;
-    }
 
     static bool started;
-    NetServer server;
-    NET::Client* peer = nullptr;
+    GameTest::ScriptServer server;
     CMain* scene = nullptr;
-    std::string received;
 };
 bool GameScene::started = false;
 
 }  // namespace
 
-TEST(GameSceneRules, LineColoursByFirstByte) {
-    EXPECT_EQ(LineColorFor('*'), 0xFFBFBFFFu);
-    EXPECT_EQ(LineColorFor('['), 0xFFFFBFBFu);
-    EXPECT_EQ(LineColorFor('('), 0xFFBFFFBFu);
-    EXPECT_EQ(LineColorFor('>'), 0xFFBFFFBFu);
-    EXPECT_EQ(LineColorFor('a'), 0xFFFFFFFFu);
-    EXPECT_EQ(LineColorFor('\0'), 0xFFFFFFFFu);
-}
-
-TEST(GameSceneRules, QueuedTextIsColouredAfterEveryLineFeed) {
+TEST(GameSceneRules, TextIsColouredByTheFirstByteAfterEveryLineFeed) {
+    for (auto [first, color] : {std::pair{'(', 0xFFBFFFBFu}, {'>', 0xFFBFFFBFu}, {'a', 0xFFFFFFFFu}, {'\0', 0xFFFFFFFFu}})
+        EXPECT_EQ(LineColorFor(first), color) << int(first);
     G::Text text = ColoredText("*star\n[box\nplain");
     EXPECT_EQ(text.AsText(), "*star\n[box\nplain");
-    const G::ColorRunList& runs = text.GetColorRuns();
-    ASSERT_EQ(runs.size(), 3u);
-    EXPECT_EQ(runs[0].start, 0u);
-    EXPECT_EQ(runs[0].color, 0xFFBFBFFFu);
-    EXPECT_EQ(runs[1].start, 6u);
-    EXPECT_EQ(runs[1].color, 0xFFFFBFBFu);
-    EXPECT_EQ(runs[2].start, 11u);
-    EXPECT_EQ(runs[2].color, 0xFFFFFFFFu);
+    std::vector<std::pair<size_t, uint32_t>> runs;
+    for (const auto& run : text.GetColorRuns()) runs.push_back({run.start, run.color});
+    EXPECT_EQ(runs, (std::vector<std::pair<size_t, uint32_t>>{{0, 0xFFBFBFFFu}, {6, 0xFFFFBFBFu}, {11, 0xFFFFFFFFu}}));
 }
 
 TEST(GameSceneRules, TypedLinesAreRewrittenByTheirFirstByte) {
@@ -137,20 +108,10 @@ TEST(GameSceneRules, TypedLinesAreRewrittenByTheirFirstByte) {
     EXPECT_EQ(RewriteTypedLine("\"quoted\n"), "\"\"quoted\n");
 }
 
+// The movement keys themselves are checked through the scene below.
 TEST(GameSceneRules, MoveTableAndScrollBarGeometry) {
-    EXPECT_EQ(MoveCodeForKey(TypedCharQueue::PageUp), 0);
-    EXPECT_EQ(MoveCodeForKey(TypedCharQueue::Up), 0);
-    EXPECT_EQ(MoveCodeForKey(TypedCharQueue::Home), 1);
-    EXPECT_EQ(MoveCodeForKey(TypedCharQueue::Left), 1);
-    EXPECT_EQ(MoveCodeForKey(TypedCharQueue::End), 2);
-    EXPECT_EQ(MoveCodeForKey(TypedCharQueue::Down), 2);
-    EXPECT_EQ(MoveCodeForKey(TypedCharQueue::PageDown), 3);
-    EXPECT_EQ(MoveCodeForKey(TypedCharQueue::Right), 3);
-    EXPECT_EQ(MoveCodeForKey(TypedCharQueue::Delete), 4);
-    EXPECT_EQ(MoveCodeForKey(TypedCharQueue::Insert), 5);
     EXPECT_EQ(MoveCodeForKey(TypedCharQueue::Enter), -1);
     EXPECT_EQ(MoveCodeForKey('m'), -1);
-
     EXPECT_TRUE(IsOnScrollBar(741, 301));
     EXPECT_FALSE(IsOnScrollBar(740, 301));
     EXPECT_FALSE(IsOnScrollBar(763, 556));
@@ -175,7 +136,7 @@ TEST_F(GameScene, TypedLinesGoOutRewrittenWithTwoLineFeeds) {
     EXPECT_EQ(scene->InputLine(), "");
     Type("/Bob hi\r:waves\r`raw\r");
     Frame();
-    EXPECT_EQ(Received(32), "\"hello\n\nwh Bob hi\n\n:waves\n\nraw\n\n");
+    EXPECT_EQ(server.Next(32), "\"hello\n\nwh Bob hi\n\n:waves\n\nraw\n\n");
 }
 
 TEST_F(GameScene, BackspaceEmptyEnterAndMovementKeys) {
@@ -190,11 +151,11 @@ TEST_F(GameScene, BackspaceEmptyEnterAndMovementKeys) {
         Post(MessageKind::KeyDown, key, true);
     Frame();
     EXPECT_EQ(scene->InputLine(), "a");
-    EXPECT_EQ(Received(36), "m 9\nm 9\nm 7\nm 7\nm 1\nm 1\nm 3\nm 3\n<\n>\n");
+    EXPECT_EQ(server.Next(36), "m 9\nm 9\nm 7\nm 7\nm 1\nm 1\nm 3\nm 3\n<\n>\n");
 }
 
 TEST_F(GameScene, ServerTextReachesTheWindowInItsColours) {
-    peer->SendData("(Welcome home.\n[Bob whispers\n", 29);
+    ASSERT_TRUE(server.Send("(Welcome home.\n[Bob whispers\n"));
     for (int i = 0; i < 100 && scene->Window().GetLineCount() < 4; ++i) {
         Frame();
         Platform::SleepMilliseconds(5);
@@ -242,7 +203,7 @@ TEST_F(GameScene, ScrollBarDragAndWheel) {
 }
 
 TEST_F(GameScene, ClosedConnectionKeepsTheTypedLine) {
-    peer->Disconnect();
+    server.Close();
     for (int i = 0; i < 200 && scene->IsConnected(); ++i) Platform::SleepMilliseconds(5);
     ASSERT_FALSE(scene->IsConnected());
     Type("still here\r");

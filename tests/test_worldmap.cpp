@@ -5,6 +5,8 @@
 #include "WorldMap.h"
 
 #include <functional>
+#include <map>
+#include <tuple>
 
 using TestUtil::ReadFile;
 using TestUtil::WriteFile;
@@ -54,56 +56,108 @@ protected:
     TestUtil::ScopedFolder folder{::testing::UnitTest::GetInstance()->current_test_info()->name()};
 };
 
-void ExpectServerCell(const MapWriter& m, int x, int y) {
-    GridCell g = ServerToGrid(x, y, m.H);
-    EXPECT_EQ(TheWorldMap.GetFloor(g.x, g.y), m.floor(x, y)) << x << "," << y;
-    EXPECT_EQ(TheWorldMap.GetObject(g.x, g.y), m.object(x, y)) << x << "," << y;
-    EXPECT_EQ(TheWorldMap.GetWallX(g.x, g.y), m.wallX(x, y)) << x << "," << y;
-    EXPECT_EQ(TheWorldMap.GetWallY(g.x, g.y), m.wallY(x, y)) << x << "," << y;
+std::vector<int> Layers(int X, int Y) {
+    return {TheWorldMap.GetFloor(X, Y), TheWorldMap.GetObject(X, Y), TheWorldMap.GetWallX(X, Y),
+            TheWorldMap.GetWallY(X, Y)};
+}
+
+// Every grid cell holds the layers of the server cell that lands on it, or
+// the defaults; returns how many cells kept the defaults.
+int ExpectGrid(const MapWriter& m) {
+    std::map<std::pair<int, int>, std::pair<int, int>> serverCellOf;
+    for (int x = 0; x < m.W; ++x)
+        for (int y = 0; y < m.H; ++y) {
+            GridCell g = ServerToGrid(x, y, m.H);
+            serverCellOf[{g.x, g.y}] = {x, y};
+        }
+    int defaults = 0;
+    for (int Y = 0; Y < TheWorldMap.N; ++Y)
+        for (int X = 0; X < TheWorldMap.N; ++X) {
+            auto it = serverCellOf.find({X, Y});
+            std::vector<int> expected = {MapCell::NoFloor, 0, 0, 0};
+            if (it == serverCellOf.end()) ++defaults;
+            else {
+                auto [x, y] = it->second;
+                expected = {m.floor(x, y), m.object(x, y), m.wallX(x, y), m.wallY(x, y)};
+            }
+            EXPECT_EQ(Layers(X, Y), expected) << "grid " << X << "," << Y;
+        }
+    return defaults;
 }
 
 }  // namespace
 
-TEST_F(MapFileTest, EveryLayerLandsOnTheConvertedCell) {
-    MapWriter m;
-    m.W = 3, m.H = 4;
-    m.Write("small.map");
-    ASSERT_TRUE(LoadMapFile("small.map"));
-    EXPECT_TRUE(TheWorldMap.MapLoaded);
-    EXPECT_EQ(TheWorldMap.N, 7);
-    EXPECT_EQ(TheWorldMap.W, 3);
-    EXPECT_EQ(TheWorldMap.H, 4);
-    EXPECT_EQ(TheWorldMap.Cells().size(), 49u);
-    // Server (0, 0) is grid (0, 2); server (2, 3) is grid (3, 2).
-    EXPECT_EQ(TheWorldMap.GetFloor(0, 2), m.floor(0, 0));
-    EXPECT_EQ(TheWorldMap.GetFloor(3, 2), m.floor(2, 3));
-    for (int x = 0; x < m.W; ++x)
-        for (int y = 0; y < m.H; ++y) ExpectServerCell(m, x, y);
-    EXPECT_EQ(Log(), "");
+TEST_F(MapFileTest, EveryLayerLandsOnTheConvertedCellAndTheRestKeepTheDefaults) {
+    MapWriter small, wide, old;
+    small.W = 3, small.H = 4;
+    wide.W = 5, wide.H = 6;
+    old.W = 2, old.H = 3;
+    old.magic = "MAP V01.09 Quillmor";
+    old.extraHeader = "name=test\nrating=all\n";
+    const std::string warning = "Warning: Unrecognized map version found in map file: old.map\n"
+                                "  -load may potentially be invalid.\n";
+    for (auto [m, file, log] : {std::tuple{small, "small.map", ""}, {wide, "wide.map", ""}, {old, "old.map", warning.c_str()}}) {
+        TestUtil::ClearLog("_error.txt");
+        m.Write(file);
+        ASSERT_TRUE(LoadMapFile(file));
+        EXPECT_TRUE(TheWorldMap.MapLoaded);
+        EXPECT_EQ(TheWorldMap.N, m.W + m.H);
+        EXPECT_EQ(TheWorldMap.Cells().size(), size_t(TheWorldMap.N) * TheWorldMap.N);
+        EXPECT_EQ(std::make_pair(TheWorldMap.W, TheWorldMap.H), std::make_pair(m.W, m.H));
+        EXPECT_GT(ExpectGrid(m), 0) << file;
+        EXPECT_EQ(Log(), log);
+    }
 }
 
-TEST_F(MapFileTest, CellsNoServerCellReachesKeepTheDefaults) {
+TEST_F(MapFileTest, ShortBodyKeepsDefaultsAndSaysSo) {
     MapWriter m;
-    m.W = 5, m.H = 6;
-    m.Write("defaults.map");
-    ASSERT_TRUE(LoadMapFile("defaults.map"));
-    std::vector<bool> reached(size_t(TheWorldMap.N) * TheWorldMap.N, false);
-    for (int x = 0; x < m.W; ++x)
-        for (int y = 0; y < m.H; ++y) {
-            GridCell g = ServerToGrid(x, y, m.H);
-            if (TheWorldMap.Inside(g.x, g.y)) reached[size_t(g.y) * TheWorldMap.N + g.x] = true;
-        }
-    int unreached = 0;
-    for (int Y = 0; Y < TheWorldMap.N; ++Y)
-        for (int X = 0; X < TheWorldMap.N; ++X) {
-            if (reached[size_t(Y) * TheWorldMap.N + X]) continue;
-            ++unreached;
-            EXPECT_EQ(TheWorldMap.GetFloor(X, Y), MapCell::NoFloor);
-            EXPECT_EQ(TheWorldMap.GetObject(X, Y), 0);
-            EXPECT_EQ(TheWorldMap.GetWallX(X, Y), 0);
-            EXPECT_EQ(TheWorldMap.GetWallY(X, Y), 0);
-        }
-    EXPECT_GT(unreached, 0);
+    m.W = 4, m.H = 4;
+    // Only the floor layer and one byte of the objects.
+    WriteFile("cut.map", (m.Header() + m.Body()).substr(0, m.Header().size() + 2 * 16 + 1));
+    ASSERT_TRUE(LoadMapFile("cut.map"));
+    EXPECT_EQ(Log(), "Warning: map file body ended early: cut.map\n"
+                     "  -cells it does not reach keep their defaults.\n");
+    m.object = [](int, int) { return uint16_t(0); };
+    m.wallX = m.wallY = [](int, int) { return uint8_t(0); };
+    ExpectGrid(m);
+}
+
+TEST_F(MapFileTest, BrokenHeadersAndTheirMessages) {
+    struct Case {
+        const char* file;
+        std::string text;  // no file when empty
+        bool loads;
+        int W, H, N;  // W and H checked for the maps that load
+        std::string log;
+    } cases[] = {
+        {"absent.map", "", false, 0, 0, 0, "Failed to load quil .map file: absent.map\n"},
+        // A carriage return stays part of the line: "BODY\r" is not "BODY".
+        {"crlf.map", "MAP V01.10 Quillmor\nheight=4\nwidth=3\nBODY\r\n", false, 0, 0, 0,
+         "Error: Format of file unrecognized: crlf.map\n"},
+        // "height" followed by one digit is 7 bytes: not a height line.
+        {"short.map", "MAP V01.10 Quillmor\nheight4\nwidth=3\nBODY\n", true, 3, 0, 3, ""},
+        {"empty.map", "MAP V01.10 Quillmor\nheight=0\nwidth=0\nBODY\n", true, 0, 0, 0, ""},
+        // Hostile sizes are refused before anything is allocated.
+        {"huge.map", "MAP V01.10 Quillmor\nheight=99999999999\nwidth=2000000000\nBODY\n", false, 0, 0, 0,
+         "Error: Unusable map size (width 2000000000, height 2147483647) in map file: huge.map\n"},
+        {"negative.map", "MAP V01.10 Quillmor\nheight=-5\nwidth=9\nBODY\n", false, 0, 0, 0,
+         "Error: Unusable map size (width 9, height -5) in map file: negative.map\n"},
+        // A header without line breaks is read with a bound.
+        {"noline.map", std::string(1 << 20, 'x'), false, 0, 0, 0,
+         "Warning: Unrecognized map version found in map file: noline.map\n"
+         "  -load may potentially be invalid.\nError: Format of file unrecognized: noline.map\n"},
+    };
+    for (const Case& c : cases) {
+        TestUtil::ClearLog("_error.txt");
+        if (!c.text.empty()) WriteFile(c.file, c.text);
+        EXPECT_EQ(LoadMapFile(c.file), c.loads) << c.file;
+        EXPECT_EQ(TheWorldMap.MapLoaded, c.loads) << c.file;
+        EXPECT_EQ(Log(), c.log) << c.file;
+        EXPECT_EQ(TheWorldMap.N, c.N) << c.file;
+        if (!c.loads) continue;
+        EXPECT_EQ(std::make_pair(TheWorldMap.W, TheWorldMap.H), std::make_pair(c.W, c.H)) << c.file;
+        EXPECT_EQ(TheWorldMap.Cells().size(), size_t(c.N) * c.N) << c.file;
+    }
 }
 
 TEST_F(MapFileTest, AccessOutsideTheGridIsHarmless) {
@@ -111,92 +165,13 @@ TEST_F(MapFileTest, AccessOutsideTheGridIsHarmless) {
     m.W = 2, m.H = 2;
     m.Write("tiny.map");
     ASSERT_TRUE(LoadMapFile("tiny.map"));
-    EXPECT_EQ(TheWorldMap.GetFloor(-1, 0), 0);
-    EXPECT_EQ(TheWorldMap.GetObject(4, 0), 0);
+    EXPECT_EQ(Layers(-1, 0), (std::vector<int>{0, 0, 0, 0}));
+    EXPECT_EQ(Layers(4, 0), (std::vector<int>{0, 0, 0, 0}));
     TheWorldMap.SetFloor(4, 4, 7);
     TheWorldMap.SetObject(0, -1, 7);
     for (const MapCell& c : TheWorldMap.Cells()) EXPECT_NE(c.object, 7);
     TheWorldMap.SetFloor(3, 3, 9);
     EXPECT_EQ(TheWorldMap.GetFloor(3, 3), 9);
-}
-
-TEST_F(MapFileTest, HeaderRulesAndTheirMessages) {
-    EXPECT_FALSE(LoadMapFile("absent.map"));
-    EXPECT_EQ(Log(), "Failed to load quil .map file: absent.map\n");
-
-    MapWriter m;
-    m.W = 2, m.H = 3;
-    m.magic = "MAP V01.09 Quillmor";
-    m.extraHeader = "name=test\nrating=all\n";
-    m.Write("old.map");
-    TestUtil::ClearLog("_error.txt");
-    ASSERT_TRUE(LoadMapFile("old.map"));
-    EXPECT_EQ(Log(), "Warning: Unrecognized map version found in map file: old.map\n"
-                     "  -load may potentially be invalid.\n");
-    ExpectServerCell(m, 1, 2);
-
-    // A carriage return stays part of the line: "BODY\r" is not "BODY".
-    m.magic = "MAP V01.10 Quillmor";
-    m.bodyLine = "BODY\r";
-    m.Write("crlf.map");
-    TestUtil::ClearLog("_error.txt");
-    EXPECT_FALSE(LoadMapFile("crlf.map"));
-    EXPECT_EQ(Log(), "Error: Format of file unrecognized: crlf.map\n");
-    EXPECT_FALSE(TheWorldMap.MapLoaded);
-    EXPECT_EQ(TheWorldMap.N, 0);
-}
-
-TEST_F(MapFileTest, ShortSizeLinesReadAsZero) {
-    // "height" followed by one digit is 7 bytes: not a height line.
-    WriteFile("short.map", "MAP V01.10 Quillmor\nheight4\nwidth=3\nBODY\n");
-    ASSERT_TRUE(LoadMapFile("short.map"));
-    EXPECT_EQ(TheWorldMap.H, 0);
-    EXPECT_EQ(TheWorldMap.W, 3);
-    EXPECT_EQ(TheWorldMap.N, 3);
-
-    WriteFile("empty.map", "MAP V01.10 Quillmor\nheight=0\nwidth=0\nBODY\n");
-    ASSERT_TRUE(LoadMapFile("empty.map"));
-    EXPECT_TRUE(TheWorldMap.MapLoaded);
-    EXPECT_EQ(TheWorldMap.N, 0);
-    EXPECT_TRUE(TheWorldMap.Cells().empty());
-}
-
-TEST_F(MapFileTest, ShortBodyKeepsDefaultsAndSaysSo) {
-    MapWriter m;
-    m.W = 4, m.H = 4;
-    std::string full = m.Header() + m.Body();
-    // Only the floor layer and one byte of the objects.
-    WriteFile("cut.map", full.substr(0, m.Header().size() + 2 * 16 + 1));
-    ASSERT_TRUE(LoadMapFile("cut.map"));
-    EXPECT_NE(Log().find("Warning: map file body ended early: cut.map\n"), std::string::npos) << Log();
-    for (int x = 0; x < m.W; ++x)
-        for (int y = 0; y < m.H; ++y) {
-            GridCell g = ServerToGrid(x, y, m.H);
-            if (!TheWorldMap.Inside(g.x, g.y)) continue;  // this diamond pokes out of the grid
-            EXPECT_EQ(TheWorldMap.GetFloor(g.x, g.y), m.floor(x, y));
-            EXPECT_EQ(TheWorldMap.GetObject(g.x, g.y), 0);
-            EXPECT_EQ(TheWorldMap.GetWallX(g.x, g.y), 0);
-        }
-}
-
-TEST_F(MapFileTest, HostileSizesAreRefusedWithoutAllocating) {
-    WriteFile("huge.map", "MAP V01.10 Quillmor\nheight=99999999999\nwidth=2000000000\nBODY\n");
-    EXPECT_FALSE(LoadMapFile("huge.map"));
-    EXPECT_NE(Log().find("Error: Unusable map size (width 2000000000, height 2147483647) in map file: huge.map\n"),
-              std::string::npos)
-        << Log();
-    EXPECT_EQ(TheWorldMap.N, 0);
-
-    TestUtil::ClearLog("_error.txt");
-    WriteFile("negative.map", "MAP V01.10 Quillmor\nheight=-5\nwidth=9\nBODY\n");
-    EXPECT_FALSE(LoadMapFile("negative.map"));
-    EXPECT_NE(Log().find("Unusable map size (width 9, height -5)"), std::string::npos) << Log();
-}
-
-TEST_F(MapFileTest, AHeaderWithoutLineBreaksIsBounded) {
-    WriteFile("noline.map", std::string(1 << 20, 'x'));
-    EXPECT_FALSE(LoadMapFile("noline.map"));
-    EXPECT_NE(Log().find("Error: Format of file unrecognized: noline.map\n"), std::string::npos);
 }
 
 TEST_F(MapFileTest, ALoadReplacesTheWholeMapAndAFailureEmptiesIt) {
