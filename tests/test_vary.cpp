@@ -38,7 +38,9 @@ TEST_F(VaryTest, EachFormConvertsToTheOthers) {
     for (size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(cases[i].value.AsInt(), cases[i].asInt) << i;
         EXPECT_FLOAT_EQ(cases[i].value.AsFloat(), cases[i].asFloat) << i;
-        if (cases[i].asText) EXPECT_EQ(cases[i].value.AsText(), cases[i].asText) << i;
+        if (cases[i].asText) {
+            EXPECT_EQ(cases[i].value.AsText(), cases[i].asText) << i;
+        }
     }
     // The longest float is written in full, not cut to a buffer.
     std::string huge = Vary(3e38f).AsText();
