@@ -151,9 +151,8 @@ TEST_F(FileGetterTest, DeletingARunningDownloadRemovesItsFile) {
 
 TEST_F(FileGetterTest, UnsafeIdsAreRefusedBeforeAnythingIsCreated) {
     Listen(server);
-    for (const std::string& id : {std::string(""), std::string(".."), std::string("..."), std::string("a\\b"),
-                                  std::string("..\\..\\evil"), std::string("x/y"), std::string("C:evil"),
-                                  std::string("a\nb"), std::string("a\0b", 3), std::string("\x7F")}) {
+    using namespace std::string_literals;
+    for (const std::string& id : {""s, ".."s, "..."s, "a\\b"s, "..\\..\\evil"s, "x/y"s, "C:evil"s, "a\nb"s, "a\0b"s, "\x7F"s}) {
         SCOPED_TRACE(id);
         TestUtil::ClearLog(ErrorLog.FileName());
         TheTextQueue.Clear();
@@ -171,16 +170,9 @@ TEST_F(FileGetterTest, UnsafeIdsAreRefusedBeforeAnythingIsCreated) {
 
 TEST(DreamIds, PlainNamesPassAndEachUnsafeKindIsNamed) {
     const std::pair<const char*, const char*> cases[] = {
-        {"d1", ""},
-        {"Brisken-Dream_2", ""},
-        {"a.b", ""},
-        {".hidden", ""},
-        {"with space", ""},
-        {"", "it is empty"},
-        {"a/b", "it contains a path separator"},
-        {"a\\b", "it contains a path separator"},
-        {"C:x", "it contains a drive letter"},
-        {"a\tb", "it contains a control character"},
+        {"d1", ""}, {"Brisken-Dream_2", ""}, {"a.b", ""}, {".hidden", ""}, {"with space", ""},
+        {"", "it is empty"}, {"a/b", "it contains a path separator"}, {"a\\b", "it contains a path separator"},
+        {"C:x", "it contains a drive letter"}, {"a\tb", "it contains a control character"},
         {". .", "it is a \".\" or \"..\" component"},
     };
     for (const auto& [id, reason] : cases) EXPECT_EQ(UnsafeDreamIdReason(id), reason) << id;
