@@ -12,74 +12,50 @@ namespace {
 const std::string Path = "hlcn_tmp\\d1\\d1.dream";
 const std::string DiskPath = "hlcn_tmp/d1/d1.dream";
 
-// An archive header followed, when asked, by a first entry header whose
-// compression method is `method`; `length` cuts or pads the result.
+// An archive header followed by a first entry header whose compression
+// method is `method`; `length` cuts or pads the result.
 std::string Archive(const std::string& magic, size_t length, const std::string& entryMagic = "FZ",
                     int32_t method = 0) {
-    std::string bytes = magic + std::string(24, '\x11');
-    std::string entry = entryMagic + std::string(56, '\x22');
-    uint32_t m = static_cast<uint32_t>(method);
-    for (int i = 0; i < 4; ++i) entry += static_cast<char>((m >> (8 * i)) & 0xFF);
-    bytes += entry;
+    std::string bytes = magic + std::string(24, '\x11') + entryMagic + std::string(56, '\x22');
+    for (int i = 0; i < 4; ++i) bytes += static_cast<char>((static_cast<uint32_t>(method) >> (8 * i)) & 0xFF);
     bytes.resize(length, '\x33');
     return bytes;
 }
 
-class DreamArchiveTest : public ::testing::Test {
-protected:
+TEST(DreamArchive, EachCheckRefusesWithItsMessageAndLeavesTheFile) {
     TestUtil::ScopedFolder folder{"dream_archive"};
-    void SetUp() override { TestUtil::ClearLog(ErrorLog.FileName()); }
-    std::string Log() { return TestUtil::ReadFile(ErrorLog.FileName()); }
-    bool Unpack(const std::string& bytes) {
-        TestUtil::WriteFile(DiskPath, bytes);
-        return UnpackDream(Path);
+    const std::string cannotBegin = "Unable to begin decompression of file: " + Path + "\n";
+    const std::string badHeader = "Error decompressing dream file (" + Path + "): dream header ID is invalid.\n";
+    const std::string badEntry = "Error in file entry header, in dream file: " + Path + "\n";
+    const struct {
+        std::string bytes;
+        bool accepted;
+        std::string message;
+    } cases[] = {
+        {"", false, cannotBegin},
+        {"FR0", false, badHeader},
+        {Archive("FR02", 28), false, badHeader},
+        {Archive("fr01", 28), false, badHeader},
+        {"FR01", true, ""},  // no entry at all
+        {Archive("FR01", 28), true, ""},
+        {Archive("FR01", 29), false, badEntry},
+        {Archive("FR01", 89), false, badEntry},  // one byte short of the method's end
+        {Archive("FR01", 90, "FY", 8), false, badEntry},
+        {Archive("FR01", 90, "FZ", 8), false, "Unsupported compression method in dream file: 8\n"},
+        {Archive("FR01", 500, "FZ", -3), false, "Unsupported compression method in dream file: -3\n"},
+        {Archive("FR01", 90, "FZ", 0x01020304), false, "Unsupported compression method in dream file: 16909060\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        TestUtil::ClearLog(ErrorLog.FileName());
+        TestUtil::WriteFile(DiskPath, c.bytes);
+        EXPECT_EQ(UnpackDream(Path), c.accepted);
+        EXPECT_EQ(TestUtil::ReadFile(ErrorLog.FileName()), c.message);
+        EXPECT_EQ(TestUtil::ReadFile(DiskPath), c.bytes);
     }
-};
-
-TEST_F(DreamArchiveTest, EmptyOrMissingFileCannotBegin) {
-    EXPECT_FALSE(Unpack(""));
-    EXPECT_EQ(Log(), "Unable to begin decompression of file: " + Path + "\n");
     TestUtil::ClearLog(ErrorLog.FileName());
     EXPECT_FALSE(UnpackDream("hlcn_tmp\\none\\none.dream"));
-    EXPECT_EQ(Log(), "Unable to begin decompression of file: hlcn_tmp\\none\\none.dream\n");
-}
-
-TEST_F(DreamArchiveTest, HeaderMagicMustBeFR01) {
-    EXPECT_FALSE(Unpack("FR0"));
-    EXPECT_FALSE(Unpack(Archive("FR02", 28)));
-    EXPECT_FALSE(Unpack(Archive("fr01", 28)));
-    std::string message = "Error decompressing dream file (" + Path + "): dream header ID is invalid.\n";
-    EXPECT_EQ(Log(), message + message + message);
-}
-
-TEST_F(DreamArchiveTest, ArchiveWithoutEntryIsAccepted) {
-    EXPECT_TRUE(Unpack("FR01"));
-    EXPECT_TRUE(Unpack(Archive("FR01", 28)));
-    EXPECT_EQ(Log(), "");
-}
-
-TEST_F(DreamArchiveTest, ShortOrMisnamedEntryHeaderIsRefused) {
-    EXPECT_FALSE(Unpack(Archive("FR01", 29)));
-    EXPECT_FALSE(Unpack(Archive("FR01", 89)));           // one byte short of the method's end
-    EXPECT_FALSE(Unpack(Archive("FR01", 90, "FY", 8)));  // full length, wrong entry magic
-    std::string message = "Error in file entry header, in dream file: " + Path + "\n";
-    EXPECT_EQ(Log(), message + message + message);
-}
-
-TEST_F(DreamArchiveTest, EveryEntryIsAnUnsupportedMethod) {
-    EXPECT_FALSE(Unpack(Archive("FR01", 90, "FZ", 8)));
-    EXPECT_FALSE(Unpack(Archive("FR01", 500, "FZ", -3)));
-    EXPECT_FALSE(Unpack(Archive("FR01", 90, "FZ", 0x01020304)));
-    EXPECT_EQ(Log(),
-              "Unsupported compression method in dream file: 8\n"
-              "Unsupported compression method in dream file: -3\n"
-              "Unsupported compression method in dream file: 16909060\n");
-}
-
-TEST_F(DreamArchiveTest, RefusedArchiveStaysOnDisk) {
-    std::string bytes = Archive("FR01", 90, "FZ", 8);
-    EXPECT_FALSE(Unpack(bytes));
-    EXPECT_EQ(TestUtil::ReadFile(DiskPath), bytes);
+    EXPECT_EQ(TestUtil::ReadFile(ErrorLog.FileName()), "Unable to begin decompression of file: hlcn_tmp\\none\\none.dream\n");
 }
 
 }  // namespace

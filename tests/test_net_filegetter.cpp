@@ -5,49 +5,44 @@
 #include "CMemMan.h"
 #include "FileServer.h"
 #include "LogFile.h"
+#include "NetTestFixture.h"
 #include "QuilDataManager.h"
 #include "QuilFileGetter.h"
 #include "TestUtil.h"
 #include "platform/PlatformSystem.h"
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
+using NetTest::TakeTexts;
+using NetTest::WaitFor;
 using TestUtil::CountOf;
 using TestUtil::ReadFile;
 
 namespace {
 
-// Polls until `done` holds; the bound only keeps a broken build from hanging.
-bool WaitFor(const std::function<bool()>& done, int milliseconds = 20000) {
-    for (int waited = 0; waited < milliseconds; waited += 5) {
-        if (done()) return true;
-        Platform::SleepMilliseconds(5);
-    }
-    return done();
-}
-
-std::string Pattern(size_t length) {
-    std::string bytes(length, '\0');
-    for (size_t i = 0; i < length; ++i) bytes[i] = static_cast<char>((i * 13 + i / 4086) & 0xFF);
-    return bytes;
-}
-
-std::vector<std::string> TakeTexts() {
-    std::vector<std::string> texts;
-    for (std::string text; TakeText(text);) texts.push_back(text);
-    return texts;
+// A server with one fault.
+template <class T>
+FileServerFaults Fault(T FileServerFaults::*member, T value) {
+    FileServerFaults faults;
+    faults.*member = value;
+    return faults;
 }
 
 bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+
+int32_t Received(QUIL::FileGetter& getter) {
+    int32_t received = 0, size = 0;
+    getter.GetProgress(received, size);
+    return size == 10000 ? received : -1;
+}
 
 class FileGetterTest : public ::testing::Test {
 protected:
     TestUtil::ScopedFolder folder{"filegetter"};
     FileServer server{"served"};
-    std::string dream = Pattern(10000);
+    std::string dream = NetTest::Pattern(10000);
 
     void SetUp() override {
         TestUtil::ClearLog(ErrorLog.FileName());
@@ -57,14 +52,17 @@ protected:
         ThePlayerRecord.Password = "hunter2secret";
         TestUtil::WriteFile("served/d1.dream", dream);
     }
-    void Listen(const FileServerFaults& faults = {}) {
-        server.SetFaults(faults);
-        ASSERT_TRUE(server.Start(0));
-        TestUtil::WriteFile("data/quilfile_ip.txt", "127.0.0.1 " + std::to_string(server.Port()) + "\n");
+    void Listen(FileServer& files, const FileServerFaults& faults = {}) {
+        files.SetFaults(faults);
+        ASSERT_TRUE(files.Start(0));
+        NetTest::UseFileServer(files.Port());
     }
-    // Downloads d1 to the end and deletes the getter; true when it succeeded.
+    QUIL::FileGetter* Start(const std::string& id = "d1") {
+        return new2(QUIL::FileGetter, QUIL::FileGetter(id, "hlcn_tmp\\" + id));
+    }
+    // Downloads `id` to the end and deletes the getter; true when it succeeded.
     bool Download(const std::string& id = "d1") {
-        QUIL::FileGetter* getter = new2(QUIL::FileGetter, QUIL::FileGetter(id, "hlcn_tmp\\" + id));
+        QUIL::FileGetter* getter = Start(id);
         EXPECT_TRUE(WaitFor([&] { return getter->IsDone(); }));
         bool succeeded = getter->Succeeded();
         delete2(getter);
@@ -73,8 +71,8 @@ protected:
     std::string Log() { return ReadFile(ErrorLog.FileName()); }
 };
 
-TEST_F(FileGetterTest, DreamArrivesByteForByte) {
-    Listen();
+TEST_F(FileGetterTest, DreamArrivesByteForByteAndTheRequestIsLoggedRedacted) {
+    Listen(server);
     EXPECT_TRUE(Download());
     EXPECT_EQ(ReadFile("hlcn_tmp/d1/d1.dream"), dream);
     std::vector<std::string> lines{"RC Bob hunter2secret d1 0 2 4096", "PKOK 0", "PKOK 1", "PKOK 2", "BYE"};
@@ -84,29 +82,21 @@ TEST_F(FileGetterTest, DreamArrivesByteForByte) {
                                    "> Transfer request accepted.  Download beginning.", "> Download Complete."};
     EXPECT_EQ(TakeTexts(), texts);
     EXPECT_EQ(Log(), "");
-}
 
-TEST_F(FileGetterTest, RequestIsLoggedWithoutNameOrPassword) {
-    Listen();
-    EXPECT_TRUE(Download());
     std::string netlog = ReadFile(NetLog.FileName());
     EXPECT_EQ(CountOf(netlog, "hunter2secret"), 0) << netlog;
     EXPECT_EQ(CountOf(netlog, "RC Bob"), 0);
     EXPECT_EQ(CountOf(netlog, "{SENT TO SERVER}RC (NAME/PASS REMOVED FOR SECURITY) d1 0 2 4096\n"), 1) << netlog;
-    EXPECT_EQ(CountOf(netlog, "{SENT TO SERVER}PKOK 2\n"), 1);
 }
 
 TEST_F(FileGetterTest, LocalCopyOfTheSameSizeIsKept) {
-    Listen();
+    Listen(server);
     std::string local(dream.size(), 'L');
     TestUtil::WriteFile("hlcn_tmp/d1/d1.dream", local);
-    QUIL::FileGetter* getter = new2(QUIL::FileGetter, QUIL::FileGetter("d1", "hlcn_tmp\\d1"));
+    QUIL::FileGetter* getter = Start();
     ASSERT_TRUE(WaitFor([&] { return getter->IsDone(); }));
     EXPECT_TRUE(getter->Succeeded());
-    int32_t received = 0, size = 0;
-    getter->GetProgress(received, size);
-    EXPECT_EQ(received, 10000);
-    EXPECT_EQ(size, 10000);
+    EXPECT_EQ(Received(*getter), 10000);
     // The server goes on sending blocks; the getter answers none of them.
     Platform::SleepMilliseconds(150);
     delete2(getter);
@@ -117,52 +107,41 @@ TEST_F(FileGetterTest, LocalCopyOfTheSameSizeIsKept) {
 
 TEST_F(FileGetterTest, MisbehavingServersFailWithoutPartialFile) {
     struct Case {
-        const char* name;
+        const char* id;
         FileServerFaults faults;
         std::string message, text;
     };
-    FileServerFaults outOfOrder, nonData, earlyClose, wrongWelcome, unknownReply;
-    outOfOrder.outOfOrderBlock = 1;
-    nonData.nonDataBlock = 1;
-    earlyClose.closeAfterBlocks = 1;
-    wrongWelcome.wrongWelcome = true;
-    unknownReply.acceptLine = "44 10000 0\n";
+    const std::string anomalousReply = "Anomolous response recieved to RC request.\n";
     std::vector<Case> cases{
-        {"out of order", outOfOrder,
+        {"d1", Fault(&FileServerFaults::outOfOrderBlock, 1),
          "Out of order data block received from file server... aborting. (I know, I should handle this better.... "
          "later!)\n",
          "> FAILED"},
-        {"non-data", nonData, "Non-data block recieved while downloading file... aborting.\n", "> FAILED"},
-        {"early close", earlyClose, "warning: file download ended early: d1\n", "> CONNECTION SEVERED"},
-        {"welcome 10", wrongWelcome, "Anomolous message recieved in response to file server connect.\n", "> FAILED"},
-        {"three-word accept", unknownReply, "Anomolous response recieved to RC request.\n", "> FAILED"},
+        {"d1", Fault(&FileServerFaults::nonDataBlock, 1), "Non-data block recieved while downloading file... aborting.\n", "> FAILED"},
+        {"d1", Fault(&FileServerFaults::closeAfterBlocks, 1), "warning: file download ended early: d1\n", "> CONNECTION SEVERED"},
+        {"d1", Fault(&FileServerFaults::wrongWelcome, true), "Anomolous message recieved in response to file server connect.\n", "> FAILED"},
+        {"d1", Fault(&FileServerFaults::acceptLine, std::string("44 10000 0\n")), anomalousReply, "> FAILED"},
+        {"nosuch", {}, anomalousReply, "> FAILED"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.message);
         FileServer faulty("served");
-        faulty.SetFaults(c.faults);
-        ASSERT_TRUE(faulty.Start(0));
-        TestUtil::WriteFile("data/quilfile_ip.txt", "127.0.0.1 " + std::to_string(faulty.Port()) + "\n");
+        Listen(faulty, c.faults);
         TestUtil::ClearLog(ErrorLog.FileName());
         TheTextQueue.Clear();
-        EXPECT_FALSE(Download());
+        EXPECT_FALSE(Download(c.id));
         EXPECT_EQ(CountOf(Log(), c.message), 1) << Log();
         EXPECT_EQ(TakeTexts().back(), c.text);
-        EXPECT_EQ(CountOf(Log(), "Note: deleting incompletely transfered file \"hlcn_tmp\\d1\\d1.dream\"\n"), 1);
-        EXPECT_FALSE(Exists("hlcn_tmp/d1/d1.dream"));
+        const std::string id = c.id;
+        EXPECT_EQ(CountOf(Log(), "Note: deleting incompletely transfered file \"hlcn_tmp\\" + id + "\\" + id + ".dream\"\n"), 1);
+        EXPECT_FALSE(Exists("hlcn_tmp/" + id + "/" + id + ".dream"));
     }
 }
 
 TEST_F(FileGetterTest, DeletingARunningDownloadRemovesItsFile) {
-    FileServerFaults slow;
-    slow.blockDelayMs = 400;
-    Listen(slow);
-    QUIL::FileGetter* getter = new2(QUIL::FileGetter, QUIL::FileGetter("d1", "hlcn_tmp\\d1"));
-    ASSERT_TRUE(WaitFor([&] {
-        int32_t received = 0, size = 0;
-        getter->GetProgress(received, size);
-        return received == 4086 && size == 10000;
-    }));
+    Listen(server, Fault(&FileServerFaults::blockDelayMs, 400u));
+    QUIL::FileGetter* getter = Start();
+    ASSERT_TRUE(WaitFor([&] { return Received(*getter) == 4086; }));
     EXPECT_FALSE(getter->IsDone());
     EXPECT_TRUE(Exists("hlcn_tmp/d1/d1.dream"));
     delete2(getter);
@@ -171,13 +150,13 @@ TEST_F(FileGetterTest, DeletingARunningDownloadRemovesItsFile) {
 }
 
 TEST_F(FileGetterTest, UnsafeIdsAreRefusedBeforeAnythingIsCreated) {
-    Listen();
-    for (const std::string& id : std::vector<std::string>{"", "..", "...", "a\\b", "..\\..\\evil", "x/y", "C:evil", std::string("a\nb"),
-                           std::string("a\0b", 3), std::string("\x7F")}) {
+    Listen(server);
+    using namespace std::string_literals;
+    for (const std::string& id : {""s, ".."s, "..."s, "a\\b"s, "..\\..\\evil"s, "x/y"s, "C:evil"s, "a\nb"s, "a\0b"s, "\x7F"s}) {
         SCOPED_TRACE(id);
         TestUtil::ClearLog(ErrorLog.FileName());
         TheTextQueue.Clear();
-        QUIL::FileGetter* getter = new2(QUIL::FileGetter, QUIL::FileGetter(id, "hlcn_tmp\\" + id));
+        QUIL::FileGetter* getter = Start(id);
         EXPECT_TRUE(getter->IsDone());
         EXPECT_FALSE(getter->Succeeded());
         delete2(getter);
@@ -189,27 +168,18 @@ TEST_F(FileGetterTest, UnsafeIdsAreRefusedBeforeAnythingIsCreated) {
     EXPECT_EQ(server.ServedConnections(), 0);
 }
 
-TEST_F(FileGetterTest, UnknownDreamIsAnAnomalousReply) {
-    Listen();
-    EXPECT_FALSE(Download("nosuch"));
-    EXPECT_EQ(CountOf(Log(), "Anomolous response recieved to RC request.\n"), 1);
-    EXPECT_FALSE(Exists("hlcn_tmp/nosuch/nosuch.dream"));
-}
-
 TEST(DreamIds, PlainNamesPassAndEachUnsafeKindIsNamed) {
-    for (const char* id : {"d1", "Brisken-Dream_2", "a.b", ".hidden", "with space"})
-        EXPECT_EQ(UnsafeDreamIdReason(id), "") << id;
-    EXPECT_EQ(UnsafeDreamIdReason(""), "it is empty");
-    EXPECT_EQ(UnsafeDreamIdReason("a/b"), "it contains a path separator");
-    EXPECT_EQ(UnsafeDreamIdReason("a\\b"), "it contains a path separator");
-    EXPECT_EQ(UnsafeDreamIdReason("C:x"), "it contains a drive letter");
-    EXPECT_EQ(UnsafeDreamIdReason("a\tb"), "it contains a control character");
-    EXPECT_EQ(UnsafeDreamIdReason(". ."), "it is a \".\" or \"..\" component");
+    const std::pair<const char*, const char*> cases[] = {
+        {"d1", ""}, {"Brisken-Dream_2", ""}, {"a.b", ""}, {".hidden", ""}, {"with space", ""},
+        {"", "it is empty"}, {"a/b", "it contains a path separator"}, {"a\\b", "it contains a path separator"},
+        {"C:x", "it contains a drive letter"}, {"a\tb", "it contains a control character"},
+        {". .", "it is a \".\" or \"..\" component"},
+    };
+    for (const auto& [id, reason] : cases) EXPECT_EQ(UnsafeDreamIdReason(id), reason) << id;
 }
 
 TEST_F(FileGetterTest, UnreachableServerFailsAtOnce) {
-    // No address file at all.
-    QUIL::FileGetter* getter = new2(QUIL::FileGetter, QUIL::FileGetter("d1", "hlcn_tmp\\d1"));
+    QUIL::FileGetter* getter = Start();  // no address file at all
     EXPECT_TRUE(getter->IsDone());
     EXPECT_FALSE(getter->Succeeded());
     delete2(getter);

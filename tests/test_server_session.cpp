@@ -13,6 +13,7 @@
 #include "GameServer.h"
 #include "LogFile.h"
 #include "NetClient.h"
+#include "NetTestFixture.h"
 #include "QuilGfxLoader.h"
 #include "QuilTransfers.h"
 #include "SampleFolder.h"
@@ -24,27 +25,16 @@
 
 namespace {
 
-using SampleLayout::Cell;
-
 // A second player that logs in by hand and keeps every line it receives.
-class RawPlayer {
-public:
-    RawPlayer() : link(new2(NET::Client, NET::Client())) {}
-    ~RawPlayer() { delete2(link); }
-    bool Connect(int port) { return link->Connect("127.0.0.1", port); }
-    void Send(const std::string& line) {
-        std::string bytes = line + "\n";
-        link->SendData(bytes.data(), static_cast<int>(bytes.size()));
-    }
-    void Collect() {
-        std::vector<char> bytes;
-        if (link->ReceivedByteCount() > 0 && link->ReceiveData(bytes)) received.append(bytes.begin(), bytes.end());
-    }
-    bool Saw(const std::string& text) const { return received.find(text) != std::string::npos; }
-
-    NET::Client* link;
+struct RawPlayer {
+    NET::Client link;
     std::string received;
+
+    void Send(const std::string& line) { NetTest::Send(link, line + "\n"); }
+    bool Saw(const std::string& text) const { return received.find(text) != std::string::npos; }
 };
+
+constexpr int Up = 0, Left = 1, Down = 2, Right = 3;  // "m 9" -X, "m 7" -Y, "m 1" +X, "m 3" +Y
 
 class ServerSession : public ::testing::Test {
 protected:
@@ -58,8 +48,13 @@ protected:
         ASSERT_TRUE(server->Start()) << reports;
         files = std::make_unique<FileServer>(SampleLayout::DreamFolder);
         ASSERT_TRUE(files->Start(0));
-        TestUtil::WriteFile("data/quilfile_ip.txt", "127.0.0.1 " + std::to_string(files->Port()) + "\n");
-        ResetClient();
+        NetTest::UseFileServer(files->Port());
+        ResetGameProtocol();
+        TheAvatarList.Clear();
+        TheDreamPortalList.Clear();
+        TheTextQueue.Clear();
+        TheWorldMap.Clear();
+        TheViewCell.Set(0, 0);
         client = new2(NET::Client, NET::Client());
         SetServerConnection(client);
     }
@@ -73,15 +68,6 @@ protected:
         TestUtil::AnswerBoxesByDefault();
     }
 
-    static void ResetClient() {
-        ResetGameProtocol();
-        TheAvatarList.Clear();
-        TheDreamPortalList.Clear();
-        TheTextQueue.Clear();
-        TheWorldMap.Clear();
-        TheViewCell.Set(0, 0);
-    }
-
     // Runs server rounds and client frames until `done` holds (or 5 s pass).
     bool RunUntil(const std::function<bool()>& done, RawPlayer* other = nullptr) {
         auto start = std::chrono::steady_clock::now();
@@ -89,7 +75,7 @@ protected:
             server->Step(now += 0.01);
             PumpServerInput();
             ProcessFinishedDownloads();
-            if (other) other->Collect();
+            if (other) other->received += NetTest::Drain(other->link);
             if (done()) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
@@ -105,16 +91,27 @@ protected:
         ThePlayerRecord.Spec2 = 3;
         return client->Connect("127.0.0.1", server->GamePort());
     }
-
-    bool InVillage() { return RunUntil([] { return TheWorldMap.MapLoaded && TheWorldMap.W == SampleLayout::VillageWidth; }); }
+    bool InMap(int width) {
+        return RunUntil([=] { return TheWorldMap.MapLoaded && TheWorldMap.W == width; });
+    }
+    bool EnterVillage() { return LogIn("Aster", "starlight") && InMap(SampleLayout::VillageWidth); }
 
     bool LogInRaw(RawPlayer& player, const std::string& name, const std::string& password) {
-        if (!player.Connect(server->GamePort()) || !RunUntil([&] { return player.Saw("END\n"); }, &player)) return false;
+        if (!player.link.Connect("127.0.0.1", server->GamePort()) || !RunUntil([&] { return player.Saw("END\n"); }, &player))
+            return false;
         player.Send("connect " + name + " " + password);
         if (!RunUntil([&] { return player.Saw(LoginMarker); }, &player)) return false;
         player.Send("desc Raw player.");
         player.Send("color 08<@DHLPTX#! ");
         return RunUntil([&] { return player.Saw(";village.map"); }, &player);
+    }
+
+    // Runs until the text window has shown `text` at some point of the test.
+    bool Shows(const std::string& text) {
+        return RunUntil([&] {
+            for (const std::string& line : NetTest::TakeTexts()) shown += line + "\n";
+            return shown.find(text) != std::string::npos;
+        });
     }
 
     GridCell View() {
@@ -137,26 +134,26 @@ protected:
         });
         return !(View() == before);
     }
-
-    std::string AllText() {
-        std::string all, text;
-        while (TakeText(text)) all += text + "\n";
-        return all;
+    bool Walk(int code, int steps) {
+        for (int i = 0; i < steps; ++i)
+            if (!Move(code)) return false;
+        return true;
+    }
+    int FacingAt(int x, int y) {
+        const AvatarRecord* avatar = TheAvatarList.FindAt(x, y);
+        return avatar ? avatar->facing : -1;
     }
 
     TestUtil::ScopedFolder folder{"server_session"};
-    std::string reports;
+    std::string reports, shown;
     std::unique_ptr<GameServer> server;
     std::unique_ptr<FileServer> files;
     NET::Client* client = nullptr;
     double now = 0;
 };
 
-constexpr int Up = 0, Left = 1, Down = 2, Right = 3;  // "m 9" -X, "m 7" -Y, "m 1" +X, "m 3" +Y
-
 TEST_F(ServerSession, LoginBringsTheVillageWithTheAvatarAndPortals) {
-    ASSERT_TRUE(LogIn("Aster", "starlight"));
-    ASSERT_TRUE(InVillage()) << reports;
+    ASSERT_TRUE(EnterVillage()) << reports;
     ASSERT_TRUE(RunUntil([] { return TheDreamPortalList.Count() == 3; }));
     EXPECT_EQ(TheWorldMap.N, SampleLayout::VillageWidth + SampleLayout::VillageHeight);
     GridCell view = View();
@@ -165,110 +162,76 @@ TEST_F(ServerSession, LoginBringsTheVillageWithTheAvatarAndPortals) {
     ASSERT_NE(me, nullptr);
     EXPECT_EQ(me->colours[0], '%' - 32);
     EXPECT_EQ(me->colours[9], '@' - 32);
-    std::string text = AllText();
-    EXPECT_NE(text.find("END"), std::string::npos);
-    EXPECT_NE(text.find("Welcome to Brindlemere, Aster!"), std::string::npos) << text;
+    EXPECT_TRUE(Shows("END"));
+    EXPECT_TRUE(Shows("Welcome to Brindlemere, Aster!")) << shown;
     EXPECT_NE(reports.find("Aster entered Brindlemere"), std::string::npos);
 }
 
 TEST_F(ServerSession, WrongPasswordShowsTheLoginError) {
     ASSERT_TRUE(LogIn("Aster", "not-the-password"));
-    std::string text;
-    ASSERT_TRUE(RunUntil([&] {
-        text += AllText();
-        return text.find("Server reported error while trying to log in.") != std::string::npos;
-    })) << text;
+    ASSERT_TRUE(Shows("Server reported error while trying to log in.")) << shown;
     EXPECT_FALSE(TheWorldMap.MapLoaded);
     EXPECT_NE(reports.find("login refused for \"Aster\""), std::string::npos);
 }
 
-TEST_F(ServerSession, MovesChangeTheViewCellAndTheAvatar) {
-    ASSERT_TRUE(LogIn("Aster", "starlight"));
-    ASSERT_TRUE(InVillage());
+TEST_F(ServerSession, MovesChangeTheViewCellAndTheAvatarAndWallsBlock) {
+    ASSERT_TRUE(EnterVillage());
     GridCell start = View();
     ASSERT_TRUE(Move(Right));
     EXPECT_EQ(View(), (GridCell{start.x, start.y + 1}));
     EXPECT_EQ(TheAvatarList.FindAt(start.x, start.y), nullptr);
-    const AvatarRecord* me = TheAvatarList.FindAt(start.x, start.y + 1);
-    ASSERT_NE(me, nullptr);
-    EXPECT_EQ(me->facing, 2);
+    EXPECT_EQ(FacingAt(start.x, start.y + 1), 2);
     ASSERT_TRUE(Move(Down));
     EXPECT_EQ(View(), (GridCell{start.x + 1, start.y + 1}));
-    EXPECT_EQ(TheAvatarList.FindAt(start.x + 1, start.y + 1)->facing, 3);
+    EXPECT_EQ(FacingAt(start.x + 1, start.y + 1), 3);
     ASSERT_TRUE(Move(Up));
     ASSERT_TRUE(Move(Left));
     EXPECT_EQ(View(), start);
     EXPECT_EQ(TheAvatarList.Count(), 1u);
-}
 
-TEST_F(ServerSession, WallsBlockAndDoorsLetThrough) {
-    ASSERT_TRUE(LogIn("Aster", "starlight"));
-    ASSERT_TRUE(InVillage());
     // From the plaza along the road to the door of the red-tiled house north-east of it.
-    ASSERT_TRUE(Move(Left));  // (63, 65)
-    for (int i = 0; i < 9; ++i) ASSERT_TRUE(Move(Down)) << i;  // (72, 65)
-    for (int i = 0; i < 9; ++i) ASSERT_TRUE(Move(Left)) << i;  // (72, 56), the door step
-    ASSERT_EQ(View(), (GridCell{72, 56}));
-    ASSERT_TRUE(Move(Down));  // (73, 56), beside the door
+    ASSERT_TRUE(Move(Left));      // (63, 65)
+    ASSERT_TRUE(Walk(Down, 9));   // (72, 65)
+    ASSERT_TRUE(Walk(Left, 9));   // (72, 56), the door step
+    ASSERT_TRUE(Move(Down));      // (73, 56), beside the door
     EXPECT_FALSE(Move(Left)) << "the house's south wall";
     EXPECT_EQ(View(), (GridCell{73, 56}));
-    const AvatarRecord* me = TheAvatarList.FindAt(73, 56);
-    ASSERT_NE(me, nullptr);
-    EXPECT_EQ(me->facing, 0) << "blocked, the character still turns toward the wall";
+    EXPECT_EQ(FacingAt(73, 56), 0) << "blocked, the character still turns toward the wall";
     ASSERT_TRUE(Move(Up));
     EXPECT_TRUE(Move(Left)) << "through the door";
     EXPECT_EQ(View(), (GridCell{72, 55}));
 }
 
 TEST_F(ServerSession, SpeechWhispersAndEmotesReachTheOtherClient) {
-    ASSERT_TRUE(LogIn("Aster", "starlight"));
-    ASSERT_TRUE(InVillage());
+    ASSERT_TRUE(EnterVillage());
     RawPlayer bramble;
     ASSERT_TRUE(LogInRaw(bramble, "Bramble", "thornberry"));
     ASSERT_TRUE(RunUntil([] { return TheAvatarList.Count() == 2; }));
     EXPECT_TRUE(bramble.Saw("(Welcome to Brindlemere, Bramble!"));
 
-    SendServerLine("\"hello there\n");  // a typed line: the text, then an empty line
-    ASSERT_TRUE(RunUntil([&] { return bramble.Saw("(Aster: hello there\n"); }, &bramble));
-    SendServerLine(":waves");
-    ASSERT_TRUE(RunUntil([&] { return bramble.Saw("(Aster waves\n"); }, &bramble));
-    SendServerLine("wh bramble psst");
-    ASSERT_TRUE(RunUntil([&] { return bramble.Saw("[Aster whispers, \"psst\" to you.\n"); }, &bramble));
-    std::string text;
-    ASSERT_TRUE(RunUntil([&] {
-        text += AllText();
-        return text.find("You whisper \"psst\" to Bramble.") != std::string::npos;
-    }));
-    EXPECT_NE(text.find("Aster: hello there"), std::string::npos) << "the speaker hears itself";
-
+    const std::pair<const char*, const char*> said[] = {
+        {"\"hello there\n", "(Aster: hello there\n"},  // a typed line: the text, then an empty line
+        {":waves", "(Aster waves\n"},
+        {"wh bramble psst", "[Aster whispers, \"psst\" to you.\n"},
+    };
+    for (const auto& [line, heard] : said) {
+        SendServerLine(line);
+        EXPECT_TRUE(RunUntil([&] { return bramble.Saw(heard); }, &bramble)) << heard;
+    }
+    EXPECT_TRUE(Shows("You whisper \"psst\" to Bramble."));
+    EXPECT_TRUE(Shows("Aster: hello there")) << "the speaker hears itself";
     bramble.Send("\"hi Aster");
-    ASSERT_TRUE(RunUntil([&] {
-        text += AllText();
-        return text.find("Bramble: hi Aster") != std::string::npos;
-    }));
+    EXPECT_TRUE(Shows("Bramble: hi Aster"));
 }
 
-TEST_F(ServerSession, LookDescribesCharactersAndCells) {
-    ASSERT_TRUE(LogIn("Aster", "starlight"));
-    ASSERT_TRUE(InVillage());
+TEST_F(ServerSession, LookFloorAndObjectChangesAndDusk) {
+    ASSERT_TRUE(EnterVillage());
     GridCell me = View();
-    std::string text;
     SendLook(me.x, me.y);
-    ASSERT_TRUE(RunUntil([&] {
-        text += AllText();
-        return text.find("You see Aster. A tester.") != std::string::npos;
-    })) << text;
+    EXPECT_TRUE(Shows("You see Aster. A tester.")) << shown;
     SendLook(SampleLayout::VillageCentre.x, SampleLayout::VillageCentre.y);
-    ASSERT_TRUE(RunUntil([&] {
-        text += AllText();
-        return text.find("You see a mosaic and the well.") != std::string::npos;
-    })) << text;
-}
+    EXPECT_TRUE(Shows("You see a mosaic and the well.")) << shown;
 
-TEST_F(ServerSession, FloorAndObjectChangesAndDusk) {
-    ASSERT_TRUE(LogIn("Aster", "starlight"));
-    ASSERT_TRUE(InVillage());
-    GridCell me = View();
     SendServerLine("dig");
     ASSERT_TRUE(RunUntil([&] { return TheWorldMap.GetFloor(me.x, me.y) == uint16_t(Floor::Dirt); }));
     SendServerLine("plant");
@@ -285,18 +248,14 @@ TEST_F(ServerSession, FloorAndObjectChangesAndDusk) {
 
 TEST_F(ServerSession, PortalSendsTheDreamAndTheDownloadCompletes) {
     InstallTransferHooks();
-    ASSERT_TRUE(LogIn("Aster", "starlight"));
-    ASSERT_TRUE(InVillage());
+    ASSERT_TRUE(EnterVillage());
     // (63, 66) to the meadow portal at (66, 61) across the plaza.
-    for (int i = 0; i < 3; ++i) ASSERT_TRUE(Move(Down));
-    for (int i = 0; i < 4; ++i) ASSERT_TRUE(Move(Left));
+    ASSERT_TRUE(Walk(Down, 3));
+    ASSERT_TRUE(Walk(Left, 4));
     SendMove(Left);  // onto the portal: the view cell goes there, then the dream line follows
-    ASSERT_TRUE(RunUntil([] { return TheWorldMap.MapLoaded && TheWorldMap.W == SampleLayout::DreamWidth; })) << reports;
-    ASSERT_TRUE(RunUntil([] {
-        GridCell v;
-        TheViewCell.Get(v.x, v.y);
-        return v == GridCell{SampleLayout::DreamStart.x, SampleLayout::DreamStart.y};
-    })) << reports;
+    ASSERT_TRUE(InMap(SampleLayout::DreamWidth)) << reports;
+    ASSERT_TRUE(RunUntil([&] { return View() == GridCell{SampleLayout::DreamStart.x, SampleLayout::DreamStart.y}; }))
+        << reports;
     EXPECT_TRUE(TheTransferList.empty());
     EXPECT_EQ(TestUtil::ReadFile("hlcn_tmp/meadow/meadow.dream").size(), 28u);
     EXPECT_NE(reports.find("Aster entered the meadow dream"), std::string::npos) << reports;
@@ -309,27 +268,24 @@ TEST_F(ServerSession, SealedDreamFailsAndGoBackReturnsToTheVillage) {
         asked = text;
         return true;  // yes, go back
     });
-    ASSERT_TRUE(LogIn("Aster", "starlight"));
-    ASSERT_TRUE(InVillage());
+    ASSERT_TRUE(EnterVillage());
     // (63, 66) to the vault portal at (60, 61).
-    for (int i = 0; i < 3; ++i) ASSERT_TRUE(Move(Up));
-    for (int i = 0; i < 4; ++i) ASSERT_TRUE(Move(Left));
+    ASSERT_TRUE(Walk(Up, 3));
+    ASSERT_TRUE(Walk(Left, 4));
     SendMove(Left);
     ASSERT_TRUE(RunUntil([&] { return !asked.empty(); })) << reports;
     EXPECT_NE(asked.find("Dream download failed."), std::string::npos);
-    ASSERT_TRUE(RunUntil([] { return TheWorldMap.MapLoaded && TheWorldMap.W == SampleLayout::VillageWidth; }));
+    ASSERT_TRUE(InMap(SampleLayout::VillageWidth));
     EXPECT_NE(reports.find("Aster went back to Brindlemere"), std::string::npos) << reports;
 }
 
 TEST_F(ServerSession, OverlongLineDisconnectsOnlyThatClient) {
-    ASSERT_TRUE(LogIn("Aster", "starlight"));
-    ASSERT_TRUE(InVillage());
+    ASSERT_TRUE(EnterVillage());
     RawPlayer rude;
-    ASSERT_TRUE(rude.Connect(server->GamePort()));
-    std::string flood(6000, 'x');
-    rude.link->SendData(flood.data(), static_cast<int>(flood.size()));
+    ASSERT_TRUE(rude.link.Connect("127.0.0.1", server->GamePort()));
+    ASSERT_TRUE(NetTest::Send(rude.link, std::string(6000, 'x')));
     ASSERT_TRUE(RunUntil([&] { return reports.find("longer than") != std::string::npos; }));
-    ASSERT_TRUE(RunUntil([&] { return !rude.link->IsConnected(); }));
+    ASSERT_TRUE(RunUntil([&] { return !rude.link.IsConnected(); }));
     EXPECT_TRUE(Move(Right)) << "the server still answers the well-behaved client";
 }
 
