@@ -46,3 +46,12 @@ CThread::~CThread() {
     }
     if (thread.joinable()) thread.join();
 }
+
+void RunPolledRounds(CThread* thread, const std::function<bool()>& active, const std::function<void()>& round) {
+    while (!thread->StopRequested()) {
+        while (!active() && !thread->StopRequested()) Platform::SleepMilliseconds(100);
+        if (thread->StopRequested()) break;
+        round();
+        Platform::SleepMilliseconds(20);
+    }
+}

@@ -2,6 +2,7 @@
 // lives, and the re-entrant locks the threads share.
 #pragma once
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -34,6 +35,10 @@ private:
     std::thread thread;
     std::string name;
 };
+
+// The loop of the network threads: while `active` says no, wait in 100 ms
+// steps; otherwise run one `round` and rest 20 ms; until the stop request.
+void RunPolledRounds(CThread* thread, const std::function<bool()>& active, const std::function<void()>& round);
 
 class CriticalSection {
 public:

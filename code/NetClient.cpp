@@ -314,12 +314,7 @@ unsigned Client::ReceivedByteCount() const {
 
 void Client::ThreadProcedure(CThread* thread, void* parameter) {
     Client* client = static_cast<Client*>(parameter);
-    while (!thread->StopRequested()) {
-        while (!client->connected && !thread->StopRequested()) Platform::SleepMilliseconds(100);
-        if (thread->StopRequested()) break;
-        client->PollRound();
-        Platform::SleepMilliseconds(20);
-    }
+    RunPolledRounds(thread, [client] { return bool(client->connected); }, [client] { client->PollRound(); });
 }
 
 // One round holds NetworkLock throughout: count, read what is waiting, check the peer.

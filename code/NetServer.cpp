@@ -78,12 +78,7 @@ NET::Client* NetServer::TakeClient() {
 
 void NetServer::ThreadLoop(CThread* thread, void* parameter) {
     NetServer* server = static_cast<NetServer*>(parameter);
-    while (!thread->StopRequested()) {
-        while (!server->listening && !thread->StopRequested()) Platform::SleepMilliseconds(100);
-        if (thread->StopRequested()) break;
-        server->AcceptOne();
-        Platform::SleepMilliseconds(20);
-    }
+    RunPolledRounds(thread, [server] { return bool(server->listening); }, [server] { server->AcceptOne(); });
 }
 
 // At most one connection per round.
