@@ -73,13 +73,15 @@ public:
         std::system(("cd " + Quoted(folder) + " && rm -f halcyon.pid halcyon.exit && ( " + Quoted(binary) +
                      " > halcyon.out 2>&1 & echo $! > halcyon.pid; wait $!; echo $? > halcyon.exit ) >/dev/null 2>&1 &")
                         .c_str());
-        WaitUntil(5, [&] { return !(pid = Log("halcyon.pid")).empty() && pid.back() == '\n'; });
+        // Generous waits: they end as soon as the condition holds, and a
+        // sanitizer build on a busy machine starts slowly.
+        WaitUntil(15, [&] { return !(pid = Log("halcyon.pid")).empty() && pid.back() == '\n'; });
         while (!pid.empty() && pid.back() == '\n') pid.pop_back();
         if (pid.empty()) return;
-        WaitUntil(10, [&] { return !(window = Shell("xdotool search --pid " + pid + " 2>/dev/null | head -1")).empty(); });
+        WaitUntil(30, [&] { return !(window = Shell("xdotool search --pid " + pid + " 2>/dev/null | head -1")).empty(); });
         if (window.empty()) return;
         // Keys pressed before the first frame would be lost: wait for the chooser's list.
-        if (!WaitUntil(10, [&] { return Screenshot("first_frame").Count(300, 230, 300, 60, IsBright) > 0; }))
+        if (!WaitUntil(30, [&] { return Screenshot("first_frame").Count(300, 230, 300, 60, IsBright) > 0; }))
             window.clear();
     }
     ~Client() {

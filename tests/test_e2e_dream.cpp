@@ -30,7 +30,7 @@ protected:
 
 TEST_F(DreamVisit, OpenDreamShowsItsProgressAndEndsWithTidewatcher) {
     FileServerFaults slow;
-    slow.blockDelayMs = 1500;  // the progress line stays long enough for a few screenshots
+    slow.blockDelayMs = 4000;  // the progress line stays long enough for a few screenshots
     files->SetFaults(slow);
     ASSERT_TRUE(server.Send("]q meadow\n"));
     // "File Transfer (meadow): n / total" at (250, 280) while the blocks come.
@@ -39,7 +39,7 @@ TEST_F(DreamVisit, OpenDreamShowsItsProgressAndEndsWithTidewatcher) {
     ASSERT_TRUE(server.WaitFor("tidewatcher\n", 30)) << server.Received();
     EXPECT_EQ(server.Received().find("goback"), std::string::npos);
     // The line goes with the finished transfer.
-    EXPECT_TRUE(WaitUntil(5, [&] { return client->Screenshot("done").Count(250, 280, 300, 20, IsBright) == 0; }));
+    EXPECT_TRUE(WaitUntil(20, [&] { return client->Screenshot("done").Count(250, 280, 300, 20, IsBright) == 0; }));
     std::vector<std::string> requests = files->ReceivedLines();
     ASSERT_FALSE(requests.empty());
     EXPECT_NE(requests.front().find("meadow"), std::string::npos);
@@ -51,7 +51,7 @@ TEST_F(DreamVisit, OpenDreamShowsItsProgressAndEndsWithTidewatcher) {
 TEST_F(DreamVisit, SealedDreamAsksAndYesGoesBack) {
     ASSERT_TRUE(server.Send("]q vault\n"));
     ASSERT_TRUE(AnswerMessageBox("Erp", "Return", 20));
-    ASSERT_TRUE(server.WaitFor("goback\n", 10)) << server.Received();
+    ASSERT_TRUE(server.WaitFor("goback\n", 20)) << server.Received();
     EXPECT_EQ(server.Received().find("tidewatcher"), std::string::npos);
     EXPECT_TRUE(client->Running());
 }
@@ -59,6 +59,6 @@ TEST_F(DreamVisit, SealedDreamAsksAndYesGoesBack) {
 TEST_F(DreamVisit, SealedDreamAsksAndNoStays) {
     ASSERT_TRUE(server.Send("]q vault\n"));
     ASSERT_TRUE(AnswerMessageBox("Erp", "Escape", 20));
-    ASSERT_TRUE(server.WaitFor("tidewatcher\n", 10)) << server.Received();
+    ASSERT_TRUE(server.WaitFor("tidewatcher\n", 20)) << server.Received();
     EXPECT_EQ(server.Received().find("goback"), std::string::npos);
 }

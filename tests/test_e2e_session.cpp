@@ -28,7 +28,7 @@ protected:
 // Quitting also writes the frame rates once and no leaks.
 TEST_F(Session, DownAndEnterLogInTheSecondCharacterWithoutLoggingThePassword) {
     EXPECT_NE(server.Received().find("connect Bramble thornberry\n"), std::string::npos);
-    EXPECT_TRUE(server.WaitFor("desc A gardener who talks to the hedges.\ncolor 08<@DHLPTX", 5)) << server.Received();
+    EXPECT_TRUE(server.WaitFor("desc A gardener who talks to the hedges.\ncolor 08<@DHLPTX", 20)) << server.Received();
     ASSERT_TRUE(client->Terminate(10));
     EXPECT_EQ(client->ExitCode(), 0);
     std::string netlog = client->Log("_netlog.txt");
@@ -45,12 +45,12 @@ TEST_F(Session, TypedLinesAndMovementKeysReachTheServer) {
     size_t loginBytes = server.Received().size();
     client->Type("hello");
     client->Keys("Return");
-    ASSERT_TRUE(server.WaitFor("\"hello\n\n", 5)) << server.Received();
+    ASSERT_TRUE(server.WaitFor("\"hello\n\n", 20)) << server.Received();
     client->Type("/Bob hi");
     client->Keys("Return");
-    ASSERT_TRUE(server.WaitFor("wh Bob hi\n\n", 5)) << server.Received();
+    ASSERT_TRUE(server.WaitFor("wh Bob hi\n\n", 20)) << server.Received();
     client->Keys("Up Left Down Right Delete Insert Prior Home End Next");
-    ASSERT_TRUE(server.WaitFor("m 3\n", 5));
+    ASSERT_TRUE(server.WaitFor("m 3\n", 20));
     EXPECT_EQ(server.Received().substr(loginBytes),
               "\"hello\n\nwh Bob hi\n\nm 9\nm 7\nm 1\nm 3\n<\n>\nm 9\nm 7\nm 1\nm 3\n");
 }
@@ -63,25 +63,25 @@ TEST_F(Session, ServerSpeechIsDrawnAndTheWheelAndScrollBarMoveIt) {
     for (int i = 0; i < 40; ++i) lines += "(line " + std::to_string(i) + "\n";
     ASSERT_TRUE(server.Send(lines + "(*Hello from the server, in pink\n"));
     // The newest line at the bottom of the window, and the scroll thumb at the end.
-    ASSERT_TRUE(WaitUntil(5, [&] { return client->Screenshot("speech").Count(40, 500, 700, 56, IsStarPink) > 20; }));
+    ASSERT_TRUE(WaitUntil(20, [&] { return client->Screenshot("speech").Count(40, 500, 700, 56, IsStarPink) > 20; }));
     Picture speech = client->Screenshot("speech");
     EXPECT_EQ(speech.Count(40, 300, 700, 120, IsStarPink), 0);
     EXPECT_GT(speech.Count(744, 510, 16, 40, [](int r, int g, int b) { return r > 40 && g > 40 && b > 40; }), 0);
     client->Wheel(4, 4);  // away from the user: back through older lines
-    EXPECT_TRUE(WaitUntil(5, [&] { return client->Screenshot("scrolled").Count(40, 300, 700, 256, IsStarPink) == 0; }));
+    EXPECT_TRUE(WaitUntil(20, [&] { return client->Screenshot("scrolled").Count(40, 300, 700, 256, IsStarPink) == 0; }));
     client->Click(750, 540);  // on the bar's bottom: back to the newest
-    EXPECT_TRUE(WaitUntil(5, [&] { return client->Screenshot("dragged").Count(40, 500, 700, 56, IsStarPink) > 20; }));
+    EXPECT_TRUE(WaitUntil(20, [&] { return client->Screenshot("dragged").Count(40, 500, 700, 56, IsStarPink) > 20; }));
 }
 
 TEST_F(Session, ClosedConnectionLeavesTheClientRunningAndEnterDoesNothing) {
     client->Type("first");
     client->Keys("Return");
-    ASSERT_TRUE(server.WaitFor("\"first\n\n", 5));
+    ASSERT_TRUE(server.WaitFor("\"first\n\n", 20));
     server.Close();
     client->Type("kept");
     client->Keys("Return Up");
     // Not connected: the typed line stays in the input line at (50, 555).
-    EXPECT_TRUE(WaitUntil(5, [&] { return client->Screenshot("closed").Count(45, 553, 200, 22, IsBright) > 10; }));
+    EXPECT_TRUE(WaitUntil(20, [&] { return client->Screenshot("closed").Count(45, 553, 200, 22, IsBright) > 10; }));
     EXPECT_TRUE(client->Running());
     EXPECT_FALSE(server.HasSecondConnection());
     EXPECT_EQ(TestUtil::CountOf(client->Log("_netlog.txt"), "\"kept"), 0);
