@@ -2,7 +2,7 @@
 # The whole suite under AddressSanitizer with UndefinedBehaviorSanitizer, then the
 # thread, lock and network tests under ThreadSanitizer. Any finding fails.
 #
-# Programs that draw run without LeakSanitizer: Mesa's driver is unloaded at
+# Programs that open a window run without LeakSanitizer: Mesa's driver is unloaded at
 # exit, and what it keeps cannot be attributed or suppressed by name. The
 # program's own leaks are still caught there by the memory manager's report.
 set -euo pipefail
@@ -11,7 +11,9 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 export LSAN_OPTIONS=suppressions=$PWD/tools/lsan.supp
 jobs=$(nproc)
-gl_tests=$(cat tools/gl-tests.txt)
+# The programs that open a window: found by what they include or call.
+gl_tests=$(grep -lE 'GLTestContext|TextTestGL|GameRun|CreateMainWindow|RunGame|GameMain|G::Init' tests/test_*.cpp |
+  xargs -n1 basename | sed 's/\.cpp$//' | paste -sd'|')
 
 configure() { # build-dir sanitizer [targets...]
   local dir=$1 sanitizer=$2
