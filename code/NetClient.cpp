@@ -184,11 +184,7 @@ Client::~Client() {
     receiveThread = nullptr;
     {
         ScopedLock network(NetworkLock);
-        if (socket != Platform::InvalidSocket) {
-            Platform::ShutdownSocket(socket);
-            Platform::CloseSocket(socket);
-            socket = Platform::InvalidSocket;
-        }
+        Platform::EndSocket(socket);
         connected = false;
         initialised = false;
     }

@@ -24,11 +24,7 @@ NetServer::~NetServer() {
     acceptThread = nullptr;
     {
         ScopedLock network(NetworkLock);
-        if (socket != Platform::InvalidSocket) {
-            Platform::ShutdownSocket(socket);
-            Platform::CloseSocket(socket);
-            socket = Platform::InvalidSocket;
-        }
+        Platform::EndSocket(socket);
         listening = false;
         initialised = false;
     }

@@ -173,6 +173,13 @@ void CloseSocket(SocketHandle socket) {
     Record(result, result != 0);
 }
 
+void EndSocket(SocketHandle& socket) {
+    if (socket == InvalidSocket) return;
+    ShutdownSocket(socket);
+    CloseSocket(socket);
+    socket = InvalidSocket;
+}
+
 SocketError LastSocketError() {
     switch (lastError) {
         case 0: return SocketError::None;

@@ -59,6 +59,8 @@ SocketHandle AcceptConnection(SocketHandle socket);
 // Ends both directions; the handle stays valid until closed.
 void ShutdownSocket(SocketHandle socket);
 void CloseSocket(SocketHandle socket);
+// Shuts down and closes a socket that may be open, and leaves InvalidSocket.
+void EndSocket(SocketHandle& socket);
 
 SocketError LastSocketError();
 std::string LastSocketErrorText();
