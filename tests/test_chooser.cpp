@@ -19,20 +19,7 @@ std::string Character(const std::string& version, const std::string& name) {
            " desc\nSpec=12\n";
 }
 
-class Chooser : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { started = TextTest::StartGraphics(); }
-    static void TearDownTestSuite() {
-        G::FreeTextResources();
-        TextTest::StopGraphics();
-    }
-    void SetUp() override {
-        ASSERT_TRUE(started);
-        TestUtil::ClearLog("_error.txt");
-    }
-    static bool started;
-};
-bool Chooser::started = false;
+class Chooser : public TextTest::SceneSuite {};
 
 }  // namespace
 

@@ -54,18 +54,12 @@ std::string WindowText(const G::TextWindow& window) {
     return all;
 }
 
-class GameScene : public ::testing::Test {
+class GameScene : public TextTest::SceneSuite {
 protected:
-    static void SetUpTestSuite() { started = TextTest::StartGraphics(); }
-    static void TearDownTestSuite() {
-        G::FreeTextResources();
-        TextTest::StopGraphics();
-    }
     void SetUp() override {
-        ASSERT_TRUE(started);
+        SceneSuite::SetUp();
         TestUtil::WriteFile("data/quil_ip.txt", "127.0.0.1 " + std::to_string(server.Port()) + "\n");
         TestUtil::WriteFile("data/quilfile_ip.txt", "127.0.0.1 1\n");
-        TestUtil::ClearLog("_error.txt");
         ResetGameProtocol(LoginPhase::LoggedIn);
         scene = new2(CMain, CMain);
         ASSERT_TRUE(server.Accept(5));
@@ -82,11 +76,9 @@ protected:
         MouseState::EndFrame();
     }
 
-    static bool started;
     GameTest::ScriptServer server;
     CMain* scene = nullptr;
 };
-bool GameScene::started = false;
 
 }  // namespace
 
