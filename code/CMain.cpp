@@ -8,6 +8,7 @@
 #include "LogFile.h"
 #include "QuilFileGetter.h"
 #include "QuilGfxLoader.h"
+#include "QuilRenderer.h"
 #include "QuilTransfers.h"
 
 #include <sstream>
@@ -99,7 +100,8 @@ CMain::CMain() {
     inputText.SetWidth(700);
     textWindow = new2(G::TextWindow, G::TextWindow(40, 300, 700, 250, 60, 16, "", false, 0.5f));
     Connect();
-    // The world renderers start here, before the colour tables.
+    InitRenderers();
+    InstallRendererHooks();
     LoadColorTables();
     scrollTrack.Load("data\\ui\\sbar0.png", 1, false, 0);
     scrollThumb.Load("data\\ui\\sbar1.png", 1, false, 0);
@@ -125,17 +127,17 @@ CMain::~CMain() {
     delete2(textWindow);
     textWindow = nullptr;
     while (!TheTransferList.empty()) EndTransfer(TheTransferList.front());
-    // The world renderers shut down here.
+    ShutdownRenderers();
     SetServerConnection(nullptr);
 }
 
-void CMain::Update(float) {
+void CMain::Update(float seconds) {
     PumpServerInput();
     TakeQueuedTexts();
     TakeTypedInput();
     HandleMouse();
     ProcessFinishedDownloads();
-    // The world renderers' per-frame update goes here.
+    UpdateRenderers(seconds);
 }
 
 void CMain::TakeQueuedTexts() {
@@ -178,24 +180,31 @@ void CMain::SendTypedLine() {
     inputLine.clear();
 }
 
-// Looking at a clicked cell and highlighting the cell under the pointer need
-// the world renderer's picking; a click off the scroll bar does nothing until then.
 void CMain::HandleMouse() {
-    int32_t x = 0, y = 0;
+    int32_t x = 0, y = 0, cellX = 0, cellY = 0;
     MouseState::GetPosition(x, y);
-    if (MouseState::LeftClicked() && IsOnScrollBar(x, y)) dragging = true;
+    if (MouseState::LeftClicked()) {
+        if (IsOnScrollBar(x, y)) {
+            dragging = true;
+        } else {
+            PickCell(x, y, cellX, cellY);
+            SendLook(cellX, cellY);
+        }
+    }
     if (MouseState::LeftHeld() && dragging)
         textWindow->SetScroll(ScrollForDrag(y));
     else if (!MouseState::LeftHeld())
         dragging = false;
     if (int32_t steps = MouseState::WheelSteps(); steps != 0)
         textWindow->SetScroll(textWindow->GetScroll() + static_cast<float>(steps) * 0.05f);
+    PickCell(x, y, cellX, cellY);
+    SetHighlightCell(cellX, cellY);
 }
 
 void CMain::Draw() {
     G::Clear(0, true, true, false);
     G::SetViewportFull();
-    // The world renderer draws the 3D view here.
+    RenderWorld();
     G::Set2D();
     G::SetRenderState(G::RenderState::Blend, true);
     G::DrawRect(35, 300, 705, 283, OverlayColor, OverlayColor, OverlayColor, OverlayColor);
