@@ -157,6 +157,7 @@ TEST_F(World, EveryDrawnCellIsTheCellPickedThereAndTheViewIsUpright) {
 TEST_F(World, WallMarkersAndHighlight) {
     const GLTest::Pixels before = Frame();
     TheWorldMap.SetWallX(CentreCell + 1, CentreCell, 1);
+    TheWorldMap.SetWallY(CentreCell + 2, CentreCell - 1, 1);
     AvatarRecord dressed, unknown;
     dressed.colours[5] = VestRed, dressed.colours[0] = VestBlue;
     dressed.cellX = CentreCell - 1, dressed.cellY = CentreCell;
@@ -169,14 +170,19 @@ TEST_F(World, WallMarkersAndHighlight) {
 
     // The wall texture is missing here, so the wall is white where its edge is.
     G::SetPerspectiveView(0, 0, 800, 600, 1, 100);
-    Vector3 wall, marker, blackMarker, lit;
-    ASSERT_TRUE(G::Project(wall, Vector3(CentreCell + 0.5f, CentreCell, 0.5f)));
+    Vector3 marker, blackMarker, lit;
     ASSERT_TRUE(G::Project(marker, Vector3(CentreCell - 1, CentreCell, 0.5f)));
     ASSERT_TRUE(G::Project(blackMarker, Vector3(CentreCell + 1, CentreCell + 1, 0.5f)));
     ASSERT_TRUE(G::Project(lit, Vector3(CentreCell - 1, CentreCell + 1, 0)));
     auto at = [&](const GLTest::Pixels& p, const Vector3& w) { return p.At(int(w.x), 599 - int(w.y)); };
-    EXPECT_EQ(at(after, wall), 0xFFFFFFu);
-    EXPECT_NE(at(before, wall), 0xFFFFFFu);
+    // Near the corners of both walls: one across x = 6.5, one across y = 4.5.
+    const Vector3 onWalls[] = {{6.5f, 5.6f, 0.1f}, {6.5f, 6.4f, 0.9f}, {7.6f, 4.5f, 0.1f}, {8.4f, 4.5f, 0.9f}};
+    for (const Vector3& point : onWalls) {
+        Vector3 w;
+        ASSERT_TRUE(G::Project(w, point));
+        EXPECT_EQ(at(after, w), 0xFFFFFFu) << point.x << "," << point.y << "," << point.z;
+        EXPECT_NE(at(before, w), 0xFFFFFFu);
+    }
 
     int reddish = 0, bluish = 0, black = 0;
     for (int dy = -30; dy <= 30; ++dy)
@@ -212,8 +218,24 @@ TEST_F(World, PortalLabelIsCentredOverItsPortal) {
 
     const GLTest::Box cylinder = Changed(empty, unlabelled), label = Changed(unlabelled, labelled);
     ASSERT_TRUE(cylinder.Any() && label.Any());
-    EXPECT_NEAR(label.left + label.right, cylinder.left + cylinder.right, 16);
-    EXPECT_GT(label.right - label.left, 40);
+    // The label stands on the portal's axis at 1.5 units: compare with the
+    // cylinder's width on the row just under the label.
+    const int row = label.bottom + 3;
+    int left = 800, right = -1;
+    for (int x = 0; x < 800; ++x)
+        if (empty.At(x, row) != unlabelled.At(x, row)) left = std::min(left, x), right = std::max(right, x);
+    EXPECT_NEAR(label.left + label.right, left + right, 12) << label.left << ".." << label.right << " over " << left
+                                                            << ".." << right;
+    // Eight fixed-pitch characters of 8 pixels centred on the axis (the text
+    // system draws fixed-pitch ink a few pixels right of its cells).
+    G::SetPerspectiveView(0, 0, 800, 600, 1, 100);
+    ASSERT_NE(CurrentCamera(), nullptr);
+    G::Apply(*CurrentCamera());
+    Vector3 axis;
+    ASSERT_TRUE(G::Project(axis, Vector3(float(portal.cellX), float(portal.cellY), 1.5f)));
+    EXPECT_NEAR(label.left + label.right, 2 * axis.x, 8);
+    EXPECT_GT(label.right - label.left, 50);
+    EXPECT_GT(label.top, cylinder.top - 50);
     EXPECT_LT(label.bottom, (cylinder.top + cylinder.bottom) / 2);
 }
 
@@ -276,6 +298,20 @@ TEST_F(World, TheViewWindowStaysInsideTheMap) {
         EXPECT_EQ(std::vector<int>({w.x0, w.x1, w.y0, w.y1}),
                   std::vector<int>({c.window.x0, c.window.x1, c.window.y0, c.window.y1}));
     }
+    // A map smaller than the view shows every cell, the last row and column
+    // too; floor numbers past the 256 textures leave their cell bare.
+    MakeMap(2);
+    TheWorldMap.SetFloor(0, 0, 256);
+    TheWorldMap.SetFloor(3, 0, MapCell::NoFloor);
+    TheViewCell.Set(1, 1);
+    UpdateRenderers(999);
+    const GLTest::Pixels small = Frame();
+    std::map<int, int> shown;
+    for (uint32_t c : small.data)
+        if (Cell cell = CellOfColor(c); cell.x >= 0) ++shown[FloorOf(cell.x, cell.y)];
+    EXPECT_EQ(shown.size(), 14u);
+    EXPECT_EQ(shown.count(FloorOf(0, 0)) + shown.count(FloorOf(3, 0)), 0u);
+    EXPECT_EQ(shown.count(FloorOf(3, 3)), 1u);
     // A view cell far off the map (a server may send one) draws nothing.
     TheViewCell.Set(-40, 70);
     UpdateRenderers(999);
