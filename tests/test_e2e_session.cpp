@@ -3,6 +3,10 @@
 // server that records what the client sends.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
+#include "GameProtocol.h"
 #include "GameRun.h"
 
 using namespace GameRun;
@@ -71,6 +75,19 @@ TEST_F(Session, ServerSpeechIsDrawnAndTheWheelAndScrollBarMoveIt) {
     EXPECT_TRUE(WaitUntil(20, [&] { return client->Screenshot("scrolled").Count(40, 300, 700, 256, IsStarPink) == 0; }));
     client->Click(750, 540);  // on the bar's bottom: back to the newest
     EXPECT_TRUE(WaitUntil(20, [&] { return client->Screenshot("dragged").Count(40, 500, 700, 56, IsStarPink) > 20; }));
+}
+
+// The view follows the cell the server names and the camera looks down on
+// it from above: the middle of the window shows that cell, and a click
+// there looks at it. No map is loaded, so the server's rows count from 0.
+TEST_F(Session, AClickOnTheWorldLooksAtTheClickedCell) {
+    const GridCell view = GridToServer(10, 12, 0);
+    const std::string at = EncodeBase95(view.x, true) + EncodeBase95(view.y, true);
+    ASSERT_TRUE(server.Send("@" + at + "\n"));
+    std::this_thread::sleep_for(std::chrono::seconds(3));  // the camera glides there
+    size_t before = server.Received().size();
+    client->Click(400, 300);
+    ASSERT_TRUE(server.WaitFor("l " + at + "\n", 20)) << server.Received().substr(before);
 }
 
 TEST_F(Session, ClosedConnectionLeavesTheClientRunningAndEnterDoesNothing) {

@@ -97,11 +97,11 @@ press Return
 shot talk 1
 # The camera orbits the player with keypad 4 and 6; keypad 5 puts it back.
 hold() { xdotool windowfocus --sync "$window" keydown "$1" sleep "$2" keyup "$1" sleep 0.2; }
-hold KP_4 0.6
+hold KP_Left 0.6
 shot orbit-left 1
-hold KP_6 1.2
+hold KP_Right 1.2
 shot orbit-right 1
-press KP_5
+press KP_Begin
 shot orbit-reset 1.5
 # A click on a cell looks at it; the server describes what lies there.
 xdotool windowfocus --sync "$window" mousemove --window "$window" 470 170 sleep 0.1 click 1
