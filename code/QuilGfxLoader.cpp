@@ -248,8 +248,8 @@ struct FlatShape {
 
 // Transparent pixels add neither colour nor weight; with no weight at all
 // the texel is black. Alpha is always full.
-[[gnu::always_inline]] inline uint32_t BlendTexel(const FlatShape& shape, const FloatPalette& palette,
-                                                  const TexelSamples& samples, uint32_t bitsPerTexel) {
+uint32_t BlendTexel(const FlatShape& shape, const FloatPalette& palette, const TexelSamples& samples,
+                    uint32_t bitsPerTexel) {
     Float4 sum = {0, 0, 0, 0};
     for (int i = 0; i < 4; ++i) {
         const uint8_t index = shape.pixels[size_t(samples.row[i]) * size_t(shape.width) + samples.column[i]];

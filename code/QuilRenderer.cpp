@@ -113,12 +113,13 @@ void DrawFloors(const ViewWindow& view) {
     }
 }
 
-// Two triangles of a wall standing on a cell edge; `along` runs the edge.
+// Two triangles of a wall one unit high standing on the edge from (x0, y0)
+// to (x1, y1): s runs along the edge, t up the wall.
 void WallQuad(float x0, float y0, float x1, float y1) {
-    const float corners[6][4] = {{0, 0, 0, 0}, {1, 0, 1, 0}, {0, 1, 0, 1}, {0, 1, 0, 1}, {1, 0, 1, 0}, {1, 1, 1, 1}};
+    const float corners[6][2] = {{0, 0}, {1, 0}, {0, 1}, {0, 1}, {1, 0}, {1, 1}};
     for (const auto& c : corners) {
         G::IMTexCoord(c[0], c[1]);
-        G::IMVertex(x0 + (x1 - x0) * c[2], y0 + (y1 - y0) * c[2], c[3]);
+        G::IMVertex(x0 + (x1 - x0) * c[0], y0 + (y1 - y0) * c[0], c[1]);
     }
 }
 
