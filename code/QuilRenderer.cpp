@@ -215,9 +215,6 @@ void CylinderPoint(float x, float y, float phi, float z, float t) {
 // half is culled.
 void DrawCylinder(const DreamPortal& portal) {
     const float x = float(portal.cellX), y = float(portal.cellY);
-    G::IMBegin(G::IMPrimitive::Triangles);
-    G::IMColor(1.0f, 1.0f, 1.0f);
-    G::IMNormal(0, 0, 1);
     for (int k = 0; k < PortalSegments; ++k) {
         const float phi0 = float(k) * 0.2f * Pi, phi1 = float(k + 1) * 0.2f * Pi;
         CylinderPoint(x, y, phi0, 0, 1);
@@ -227,7 +224,6 @@ void DrawCylinder(const DreamPortal& portal) {
         CylinderPoint(x, y, phi1, PortalHeight, 0.05f);
         CylinderPoint(x, y, phi1, 0, 1);
     }
-    G::IMEnd();
 }
 
 std::string LabelLine(const std::string& text, size_t longest) {
@@ -258,20 +254,24 @@ void DrawLabel(const DreamPortal& portal) {
     labelText->Render();
 }
 
+// Every portal takes the same state, so all of them go in one block: each
+// block ends in a flush, which the software renderer pays for dearly.
 void DrawPortals(const ViewWindow& view) {
-    for (const DreamPortal& portal : TheDreamPortalList) {
-        if (!view.Contains(portal.cellX, portal.cellY)) continue;
-        G::SetWorldMatrix(Matrix::Identity());
-        G::SetRenderState(G::RenderState::Blend, true);
-        G::SetCullMode(G::CullMode::FrontCCW);
-        G::SetRenderState(G::RenderState::DepthWrite, false);
-        G::Apply(camera);
-        if (portalTexture->GetGLName())
-            portalTexture->Set(0);
-        else
-            G::UnsetTexture();
-        DrawCylinder(portal);
-    }
+    G::SetWorldMatrix(Matrix::Identity());
+    G::SetRenderState(G::RenderState::Blend, true);
+    G::SetCullMode(G::CullMode::FrontCCW);
+    G::SetRenderState(G::RenderState::DepthWrite, false);
+    G::Apply(camera);
+    if (portalTexture->GetGLName())
+        portalTexture->Set(0);
+    else
+        G::UnsetTexture();
+    G::IMBegin(G::IMPrimitive::Triangles);
+    G::IMColor(1.0f, 1.0f, 1.0f);
+    G::IMNormal(0, 0, 1);
+    for (const DreamPortal& portal : TheDreamPortalList)
+        if (view.Contains(portal.cellX, portal.cellY)) DrawCylinder(portal);
+    G::IMEnd();
     G::SetRenderState(G::RenderState::DepthWrite, true);
     G::SetCullMode(G::CullMode::None);
     for (const DreamPortal& portal : TheDreamPortalList)
