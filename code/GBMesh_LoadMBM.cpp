@@ -337,6 +337,7 @@ void MbmParser::ParseChunk(Mesh& mesh) {
         if (tokens.parseError) errorStack += keyword + " ";
     });
     // An index past the vertices would have the GPU read outside the buffer.
+    if (tokens.parseError) return;
     for (uint16_t index : indices)
         if (index >= vertexCount) {
             ErrorLog << "Error: index " << int(index) << " in a chunk of Mesh(" << mesh.Name() << ") of model "
