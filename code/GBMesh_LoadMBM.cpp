@@ -506,8 +506,11 @@ void MbmParser::AttachMeshes() {
 }
 
 void MbmParser::FreeAll() {
+    // Deleting a bone deletes its subtree: find every root before any goes.
+    std::vector<Bone*> roots;
     for (BoneRecord& record : bones)
-        if (!record.bone->Parent()) delete2(record.bone);
+        if (!record.bone->Parent()) roots.push_back(record.bone);
+    for (Bone* root : roots) delete2(root);
     bones.clear();
     meshes.clear();
 }
