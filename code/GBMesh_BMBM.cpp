@@ -44,10 +44,9 @@ bool PutName(std::vector<uint8_t>& out, const std::string& name) {
     return true;
 }
 
-bool FitsCount(uint32_t count, uint32_t limit, const char* what, const std::string& meshName) {
+bool FitsCount(uint32_t count, uint32_t limit, const char* what, const std::string& owner) {
     if (count <= limit) return true;
-    ErrorLog << "Too many " << what << " (" << count << ") in Mesh(" << meshName
-             << ") for the binary mesh format.\n";
+    ErrorLog << "Too many " << what << " (" << count << ") in " << owner << " for the binary mesh format.\n";
     return false;
 }
 
@@ -165,7 +164,7 @@ bool MakeChunk(const ChunkRecord& record, MeshChunk& chunk, bool readable) {
     return true;
 }
 
-bool SaveChunk(std::vector<uint8_t>& out, MeshChunk& chunk, const std::string& meshName) {
+bool SaveChunk(std::vector<uint8_t>& out, MeshChunk& chunk) {
     if (!PutName(out, chunk.textures[0].GetName()) || !PutName(out, chunk.textures[1].GetName())) return false;
     const VertexFormat* format = chunk.vertices.GetFormat();
     const bool drawable = chunk.vertices.GetGLName() && chunk.indices.GetGLName() && format;
@@ -177,10 +176,6 @@ bool SaveChunk(std::vector<uint8_t>& out, MeshChunk& chunk, const std::string& m
         PutU16(out, 0);
         return true;
     }
-    if (!FitsCount(uint32_t(format->size()), 31, "vertex components", meshName) ||
-        !FitsCount(chunk.vertices.GetVertexCount(), 65535, "vertices", meshName) ||
-        !FitsCount(chunk.vertices.GetVertexSize(), 255, "bytes per vertex", meshName))
-        return false;
     if (chunk.vertices.IsWriteOnly()) {
         ErrorLog << "Bad: VB is write only... not readable... but attempt to save it.\n";
         return false;
@@ -284,12 +279,12 @@ bool LoadMeshRecord(Reader& reader, const uint8_t* bytes, size_t size, bool read
 bool Mesh::BinarySave(std::vector<uint8_t>& out) const {
     MeshData* data = SRRecord();
     if (!data || !PutName(out, data->name)) return false;
-    if (!FitsCount(uint32_t(data->chunks.size()), 255, "chunks", data->name)) return false;
+    if (!FitsCount(uint32_t(data->chunks.size()), 255, "chunks", "Mesh(" + data->name + ")")) return false;
     PutU8(out, uint32_t(data->chunks.size()));
     for (MeshChunk& chunk : data->chunks)
-        if (!SaveChunk(out, chunk, data->name)) return false;
-    if (!FitsCount(uint32_t(data->positions.size()), 65535, "positions", data->name) ||
-        !FitsCount(uint32_t(data->positionIndices.size()), 65535, "position indices", data->name))
+        if (!SaveChunk(out, chunk)) return false;
+    if (!FitsCount(uint32_t(data->positions.size()), 65535, "positions", "Mesh(" + data->name + ")") ||
+        !FitsCount(uint32_t(data->positionIndices.size()), 65535, "position indices", "Mesh(" + data->name + ")"))
         return false;
     PutU16(out, uint32_t(data->positions.size()));
     for (const Vector3& p : data->positions) PutFloats(out, &p.x, 3);
@@ -329,7 +324,7 @@ bool Bone::BinarySave(std::vector<uint8_t>& out) const {
     std::vector<const Bone*> saved;
     for (const Bone* child : children)
         if (child->savedAsChild) saved.push_back(child);
-    if (!FitsCount(uint32_t(saved.size()), 255, "child bones", mesh.Name())) return false;
+    if (!FitsCount(uint32_t(saved.size()), 255, "child bones", "Bone(" + name + ")")) return false;
     PutU8(out, uint32_t(saved.size()));
     for (const Bone* child : saved)
         if (!PutName(out, child->name)) return false;

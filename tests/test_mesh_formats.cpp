@@ -56,7 +56,7 @@ TEST_F(Formats, BrokenTextGetsItsReport) {
          "Error: index 4464 in a chunk of Mesh(m) of model t.mbm is past the chunk's 1 vertices.\n"},
         {"Mesh { Name { m } Chunk { Indices { 1000000 1 } } }", false,
          "Error parsing mesh: count 1000000 in Indices of model t.mbm is negative, above 65535 or more than the "
-         "rest of the file holds.\n"},
+         "rest of the file holds.\nErrors occured parsing the file t.mbm\n  error stack: Indices Chunk"},
         {"Mesh { Name { m } Chunk { Vertices { PNT2 3 0 0 0 0 0 0 0 0 } } }", false,
          "Error parsing mesh: count 3 in Vertices"},
         {"Mesh { Name { m } Chunk { TextureC { 2 wood.bmp } } } Bone { Name { b } Mesh { m } }", true,
@@ -79,8 +79,8 @@ TEST_F(Formats, BrokenTextGetsItsReport) {
          "Warning: Bone \"b\" in model \"t.mbm\" has a scale component in its rotation.\n"},
         {"Bone { Name { a } Child { c } }", false,
          "Bone(a) asked for child \"c\" that doesn't exist.\nErrors in bones of model file: t.mbm\n"},
-        {"Bone { Name { a } Child { c } } Bone { Name { b } Child { c } } Bone { Name { c } }", false,
-         "Bone(b) asked for child \"c\", but that child already has a parent(c)\n"},
+        {"Bone { Name { r } Child { a } Child { c } } Bone { Name { a } Child { c } } Bone { Name { c } }", false,
+         "Bone(a) asked for child \"c\", but that child already has a parent(c)\nErrors in bones of model file"},
         {"Bone { Name { a } Child { a } }", false, "Bone(a) asked for child \"a\", which would close a loop of bones.\n"},
         {"Bone { Name { a } } Bone { Name { b } }", false,
          "Error arranging bones: more than one bone with no parent was found.\n"
@@ -207,13 +207,14 @@ TEST_F(Formats, ADamagedCacheFallsBackToTheTextAndIsRewritten) {
         std::string cache;
         const char* message;
     };
-    std::string badType = bytes, badChild = bytes, badFormat = bytes;
+    std::string badType = bytes, badChild = bytes, badFormat = bytes, badComponent = bytes;
     badType[4] = 7;
     badChild[badChild.rfind("lidbone")] = 'x';
     // The vertex size of the first "body" chunk (after the name, the chunk
     // count, two empty texture names, the format size, three components and
     // the vertex count) no longer matches its format.
     badFormat[bytes.find("body") + 4 + 1 + 2 + 1 + 24 + 2] ^= 1;
+    badComponent[bytes.find("body") + 4 + 1 + 2 + 1] = 9;  // no such component type
     const Case cases[] = {
         {bytes.substr(0, 4), "Binary mesh data ends without its end byte.\n"},
         {bytes.substr(0, 40), "Problem during loading a binary mesh...\n"},
@@ -222,6 +223,7 @@ TEST_F(Formats, ADamagedCacheFallsBackToTheTextAndIsRewritten) {
         {badType, "Bad TYPE byte in DoLoadBMBMHierarchy.\n"},
         {badChild, "Bone root asked for child xidbone but it wasn't found...\n"},
         {badFormat, "Problem during loading a binary mesh...\n"},
+        {badComponent, "Problem during loading a binary mesh...\n"},
     };
     for (const Case& c : cases) {
         TestUtil::WriteFile("gen/m/chest.bmbm", c.cache);
