@@ -3,6 +3,7 @@
 #include "CChooseINI.h"
 #include "CMemMan.h"
 #include "GBFont.h"
+#include "GBMesh.h"
 #include "GLDevice.h"
 #include "ImageLoader.h"
 #include "InputState.h"
@@ -99,7 +100,8 @@ int RunLoop() {
 
 void ShutDown() {
     SceneManager::ShutdownScenes();
-    // The mesh registry, when models arrive, is released before the fonts.
+    // Cached models hold buffers and textures: they go while the device runs.
+    G::EmptyModelCache();
     G::FreeTextResources();
     G::StopImageLoader();
     KeyboardState::Release();

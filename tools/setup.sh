@@ -8,7 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev libgl-dev libgl1-mesa-dri libglx-mesa0 mesa-utils
   libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core
-  libstb-dev libdw-dev
+  libstb-dev libdw-dev libmeshoptimizer-dev
   xvfb xauth xdotool x11-utils imagemagick
 )
 
