@@ -1,17 +1,23 @@
 // The item models, their textures and the item table: what makeitems writes
 // is what the repository holds, every model keeps to the .mbm grammar (read
 // here by a strict checker of its own, independent of the generator), and
-// every object number of the sample maps has a model.
+// every object number of the sample maps has a model, and each model shows
+// its outside to the game's camera under the item renderer's cull mode.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
 
+#include "GLRender.h"
+#include "GLTestContext.h"
+#include "ItemModels.h"
 #include "ItemsFolder.h"
+#include "Math3D.h"
 #include "SampleLayout.h"
 #include "SampleWorld.h"
 #include "TestUtil.h"
@@ -291,6 +297,65 @@ TEST_F(ItemFiles, EveryObjectOfTheSampleMapsHasAModel) {
                 if (const int object = map.ObjectAt(x, y)) {
                     EXPECT_TRUE(entries.count(object)) << "object " << object;
                 }
+}
+
+// Draws a model at the origin with its bones placed, each vertex coloured by
+// its normal, so that an inside face looks unlike the outside one before it.
+void DrawByNormals(const Model& model) {
+    std::map<std::string, Frame> world;
+    std::function<void(const std::string&, const Frame&)> place = [&](const std::string& name, const Frame& parent) {
+        for (const ModelBone& bone : model.bones)
+            if (bone.name == name) {
+                world[name] = Compose(parent, bone.local);
+                for (const std::string& child : bone.children) place(child, world[name]);
+            }
+    };
+    place(model.bones.front().name, Frame{});
+    G::IMBegin(G::IMPrimitive::Triangles);
+    for (const ModelBone& bone : model.bones)
+        for (const ModelMesh& mesh : model.meshes)
+            for (const ModelChunk& chunk : mesh.chunks)
+                for (uint16_t i : chunk.indices) {
+                    if (mesh.name != bone.mesh) continue;
+                    const Vec3 n = ApplyDirection(world[bone.name], chunk.vertices[i].normal);
+                    const Vec3 p = Apply(world[bone.name], chunk.vertices[i].position);
+                    G::IMColor(0.5f + 0.5f * n.x, 0.5f + 0.5f * n.y, 0.5f + 0.5f * n.z);
+                    G::IMVertex(p.x, p.y, p.z);
+                }
+    G::IMEnd();
+}
+
+// The camera of the world view at its starting angle, looking at cell (0, 0).
+GLTest::Pixels Render(const Model& model, G::CullMode cull) {
+    G::Clear(0xFF000000, true, true, false);
+    SmoothCamera camera;
+    camera.SetUp({0, 0, 1}, true);
+    camera.SetTarget({0, 0, 0}, true);
+    camera.SetPosition({6.8f * std::cos(0.7853982f), 6.8f * std::sin(0.7853982f), 7.9f}, true);
+    G::SetPerspectiveView(0, 0, 800, 600, 1, 100);
+    G::Apply(camera);
+    G::SetCullMode(cull);
+    DrawByNormals(model);
+    return GLTest::ReadPixels(200, 100, 400, 400);
+}
+
+using ItemView = GLTest::Suite;
+
+// With culling off a closed model shows its outside anyway; culling back
+// faces as the item renderer does must then change next to nothing. A face
+// wound the wrong way would leave a hole or show the inside.
+TEST_F(ItemView, ModelsShowTheirOutsideWhenBackFacesAreCulled) {
+    for (const ItemModel& item : ItemModels()) {
+        const Model model = item.make();
+        const GLTest::Pixels all = Render(model, G::CullMode::None), culled = Render(model, G::CullMode::FrontCW);
+        int lit = 0, changed = 0;
+        for (size_t i = 0; i < all.data.size(); ++i) {
+            lit += all.data[i] != 0;
+            changed += !GLTest::Near(all.data[i], culled.data[i], 8);
+        }
+        EXPECT_GT(lit, 400) << item.fileName << " is in view";
+        EXPECT_LE(changed * 100, lit) << item.fileName;
+    }
 }
 
 }  // namespace

@@ -57,7 +57,10 @@ struct Station {
 };
 const float RimZ = 0.3f, FloorZ = 0.13f;
 
+const float Planking = 0.025f;  // hull thickness, inside to outside
+
 Vec3 Rim(const Station& s, float side) { return {s.x, side * s.rim, RimZ}; }
+Vec3 Inner(Vec3 p) { return {p.x, p.y > 0 ? std::max(0.0f, p.y - Planking) : std::min(0.0f, p.y + Planking), p.z}; }
 Vec3 Chine(const Station& s, float side) { return {s.x, side * s.chine, s.bottom + 0.04f}; }
 Vec3 AtFloor(const Station& s, float side) {
     const float t = (RimZ - FloorZ) / (RimZ - s.bottom - 0.04f);
@@ -121,11 +124,22 @@ Model MakeWell() {
     const Frame at = model.World("roof");
     const Paint tiles = Textured("shingles", 2.0f), boards = Wood();
     auto P = [&](float x, float y, float z) { return Apply(at, {x, y, z}); };
+    // Tiles on top, boards a little lower underneath, and the eaves' edge between them.
+    const float thick = 0.03f;
     for (float side : {-1.0f, 1.0f}) {
-        const std::vector<Vec3> slope = {P(-0.52f, side * 0.4f, 0), P(0.52f, side * 0.4f, 0), P(0.52f, 0, 0.32f), P(-0.52f, 0, 0.32f)};
-        roof.PolygonAwayFrom(slope, tiles, P(0, 0, -1));
-        roof.PolygonFacing(slope, boards, P(0, 0, -1));
-        const std::vector<Vec3> gable = {P(side * 0.5f, -0.4f, 0), P(side * 0.5f, 0.4f, 0), P(side * 0.5f, 0, 0.32f)};
+        auto slope = [&](float drop) {
+            return std::vector<Vec3>{P(-0.52f, side * 0.4f, -drop), P(0.52f, side * 0.4f, -drop), P(0.52f, 0, 0.32f - drop),
+                                     P(-0.52f, 0, 0.32f - drop)};
+        };
+        roof.PolygonAwayFrom(slope(0), tiles, P(0, 0, -1));
+        roof.PolygonFacing(slope(thick), boards, P(0, 0, -1));
+        roof.PolygonAwayFrom({P(-0.52f, side * 0.4f, 0), P(0.52f, side * 0.4f, 0), P(0.52f, side * 0.4f, -thick),
+                              P(-0.52f, side * 0.4f, -thick)},
+                             boards, P(0, 0, 0));
+        for (float end : {-0.52f, 0.52f})
+            roof.PolygonAwayFrom({P(end, side * 0.4f, 0), P(end, 0, 0.32f), P(end, 0, 0.32f - thick), P(end, side * 0.4f, -thick)},
+                                 boards, P(0, 0, 0.1f));
+        const std::vector<Vec3> gable = {P(side * 0.5f, -0.4f, -thick), P(side * 0.5f, 0.4f, -thick), P(side * 0.5f, 0, 0.32f - thick)};
         roof.PolygonAwayFrom(gable, boards, P(0, 0, 0.1f));
     }
 
@@ -179,9 +193,10 @@ Model MakeBarrel() {
     body.profile = {{0.22f, 0}, {0.27f, 0.18f}, {0.285f, 0.35f}, {0.27f, 0.52f}, {0.22f, 0.7f}, {0.2f, 0.7f}, {0.2f, 0.66f}};
     body.sides = 10;
     AddLathe(mesh, Origin, body, Textured("staves", 2.0f));
+    // Hoops reach into the staves, so no gap shows between them.
     for (float z : {0.1f, 0.56f}) {
         Lathe hoop;
-        hoop.profile = {{0.268f, z}, {0.276f, z + 0.05f}};
+        hoop.profile = {{0.24f, z}, {0.268f, z}, {0.276f, z + 0.05f}, {0.24f, z + 0.05f}};
         hoop.sides = 10;
         hoop.capTop = false;
         AddLathe(mesh, Origin, hoop, Iron);
@@ -267,8 +282,8 @@ Model MakeChest() {
     }
     // The clasp is a bone of its own without wood, so a wood replacement
     // finds the chest's own mesh.
-    MeshBuilder& clasp = model.AddBone("clasp", "chest", Translation(0, -0.2f, 0.3f));
-    Box(clasp, model.World("clasp"), {-0.04f, -0.025f, -0.09f}, {0.04f, 0.005f, 0.04f}, Plain(0.86f, 0.68f, 0.26f));
+    MeshBuilder& clasp = model.AddBone("clasp", "chest", Translation(0, 0.2f, 0.3f));
+    Box(clasp, model.World("clasp"), {-0.04f, -0.005f, -0.09f}, {0.04f, 0.025f, 0.04f}, Plain(0.86f, 0.68f, 0.26f));
     return model.Finish();
 }
 
@@ -305,16 +320,21 @@ Model MakeBoat() {
         const Vec3 inside{(a.x + b.x) / 2, 0, 0.2f};
         for (float side : {-1.0f, 1.0f}) {
             hull.PolygonAwayFrom({Rim(a, side), Rim(b, side), Chine(b, side), Chine(a, side)}, planks, inside);
-            hull.PolygonFacing({Rim(a, side), Rim(b, side), AtFloor(b, side), AtFloor(a, side)}, planks, inside);
+            hull.PolygonFacing({Inner(Rim(a, side)), Inner(Rim(b, side)), Inner(AtFloor(b, side)), Inner(AtFloor(a, side))},
+                               planks, inside);
+            hull.PolygonFacing({Rim(a, side), Rim(b, side), Inner(Rim(b, side)), Inner(Rim(a, side))}, DarkWood, {0, 0, 1});
         }
         hull.PolygonAwayFrom({Chine(a, 1), Chine(b, 1), Chine(b, -1), Chine(a, -1)}, planks, middle);
     }
     const Station& stern = stations[0];
     hull.PolygonAwayFrom({Rim(stern, 1), Rim(stern, -1), Chine(stern, -1), Chine(stern, 1)}, planks, middle);
-    hull.PolygonFacing({Rim(stern, 1), Rim(stern, -1), AtFloor(stern, -1), AtFloor(stern, 1)}, planks, middle);
+    const Vec3 transom{Planking, 0, 0};
+    auto aft = [&](Vec3 p) { return Inner(p) + transom; };
+    hull.PolygonFacing({aft(Rim(stern, 1)), aft(Rim(stern, -1)), aft(AtFloor(stern, -1)), aft(AtFloor(stern, 1))}, planks, middle);
+    hull.PolygonFacing({Rim(stern, 1), Rim(stern, -1), aft(Rim(stern, -1)), aft(Rim(stern, 1))}, DarkWood, {0, 0, 1});
     std::vector<Vec3> floor;
-    for (const Station& s : stations) floor.push_back(AtFloor(s, -1));
-    for (int i = static_cast<int>(std::size(stations)) - 1; i >= 0; --i) floor.push_back(AtFloor(stations[i], 1));
+    for (const Station& s : stations) floor.push_back(Inner(AtFloor(s, -1)));
+    for (int i = static_cast<int>(std::size(stations)) - 1; i >= 0; --i) floor.push_back(Inner(AtFloor(stations[i], 1)));
     hull.PolygonFacing(floor, DarkWood, {0, 0, 1});
     for (float x : {-0.3f, 0.22f}) Box(hull, Origin, {x - 0.06f, -0.24f, 0.2f}, {x + 0.06f, 0.24f, 0.24f}, planks, true);
 
