@@ -260,7 +260,7 @@ TEST_F(ItemFiles, CheckerCatchesBrokenModels) {
         replaced("Indices { 21\n      0 ", "Indices { 21\n      999 "),  // index past the chunk
         replaced("Indices { 21\n      0 1 2", "Indices { 21\n      0 2 1"),  // wound backwards
         replaced("ConnectRot { 1 0", "ConnectRot { 2 0"),  // a scaled rotation
-        replaced("Mesh { fence }", "Mesh { gate }"),     // a missing mesh
+        replaced("Mesh { fence_fence }", "Mesh { gate }"),  // a missing mesh
         replaced(" }\n", "}\n"),                          // a brace glued to a word
     };
     for (const std::string& text : broken) {

@@ -8,7 +8,10 @@ MeshBuilder& Assembly::AddBone(const std::string& name, const std::string& paren
     ModelBone bone;
     bone.name = name;
     bone.local = local;
-    entries.push_back({bone, world, MeshBuilder(name, world)});
+    // Mesh names carry the model's name: no two files share one, whatever a
+    // loader keys its meshes by.
+    const std::string stem = fileName.substr(0, fileName.rfind('.'));
+    entries.push_back({bone, world, MeshBuilder(stem + "_" + name, world)});
     return entries.back().mesh;
 }
 

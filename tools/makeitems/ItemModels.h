@@ -11,7 +11,7 @@
 class Assembly {
 public:
     explicit Assembly(std::string fileName);
-    // A bone carrying a mesh of its own name, placed by `local` in its parent
+    // A bone carrying a mesh of its own, placed by `local` in its parent
     // (which must already exist); the first bone is the top bone.
     MeshBuilder& AddBone(const std::string& name, const std::string& parent = "", const Frame& local = {});
     // Where a bone sits in the model, for placing the shapes of its mesh.
