@@ -94,10 +94,3 @@ std::string EncodeMbm(const Model& model) {
     // Zero is kept free: an ID of 0 would look like a forgotten one.
     return "RandomID { " + std::to_string(Hash24(body) | 1) + " }\n" + body;
 }
-
-int TriangleCount(const Model& model) {
-    size_t indices = 0;
-    for (const ModelMesh& mesh : model.meshes)
-        for (const ModelChunk& chunk : mesh.chunks) indices += chunk.indices.size();
-    return static_cast<int>(indices / 3);
-}

@@ -57,4 +57,3 @@ struct Model {
 std::string EncodeMbm(const Model& model);
 // Floats as the format's reader accepts them: digits, "." and "-" only.
 std::string FormatFloat(double value, int decimals);
-int TriangleCount(const Model& model);
