@@ -35,6 +35,7 @@ bool IsSolidItem(uint16_t item) {
     switch (static_cast<Item>(item)) {
         case Item::Tree: case Item::Pine: case Item::Rock: case Item::LampPost: case Item::Well:
         case Item::Table: case Item::Bed: case Item::Barrel: case Item::Crate: case Item::Fence:
+        case Item::FenceAlongY: case Item::Chest: case Item::WalnutChest: case Item::Statue: case Item::Boat:
             return true;
         default:
             return false;
