@@ -104,6 +104,7 @@ void FileServer::Poll() {
 
 void FileServer::Accept() {
     while (NET::Client* client = server.TakeClient()) {
+        client->SetLogFilter(HideRequestSecrets);  // the requests it receives carry passwords
         Session* session = new2(Session, Session);
         session->client = client;
         {
@@ -170,16 +171,17 @@ void FileServer::HandleRequest(Session& session, const std::string& line) {
 
 bool FileServer::SendBlocks(Session& session) {
     while (session.next < session.blockCount && session.next < session.acked + Window) {
-        if (session.sentBlocks == session.faults.closeAfterBlocks) {
-            session.client->Disconnect();
-            return false;
-        }
         uint32_t now = Platform::TickMilliseconds();
         if (now - session.lastBlockTick < session.faults.blockDelayMs) break;
         if (!Send(*session.client, MakeBlock(session, session.next))) return false;
         session.lastBlockTick = now;
-        ++session.sentBlocks;
         ++session.next;
+        // Hung up right after the block, the last one too, without waiting for
+        // the client to read it.
+        if (++session.sentBlocks == session.faults.closeAfterBlocks) {
+            session.client->Disconnect();
+            return false;
+        }
     }
     return true;
 }

@@ -12,7 +12,6 @@
 namespace {
 
 constexpr size_t MaxLineLength = 4096;
-constexpr double RefusedLinger = 2.0;  // seconds a refused client keeps its connection, so it reads why
 
 struct Stride {
     int dx, dy, facing;
@@ -68,7 +67,6 @@ struct GameServer::Session {
     Walker me;
     std::string pendingDream;
     int pendingPlace = -1;
-    double closeAt = -1;
 };
 
 GameServer::GameServer(const ServerOptions& options) : options(options), random(options.seed) {}
@@ -206,8 +204,7 @@ void GameServer::PumpSession(Session& session) {
 
 void GameServer::CloseFinishedSessions() {
     for (auto it = sessions.begin(); it != sessions.end();) {
-        bool lingerOver = it->closeAt >= 0 && clock >= it->closeAt;
-        if (it->link->IsConnected() && !lingerOver) {
+        if (it->link->IsConnected()) {
             ++it;
             continue;
         }
@@ -255,7 +252,8 @@ void GameServer::HandleLogin(Session& session, const std::string& line) {
         Send(session, LoginMarker);
         Send(session, LoginRefused);
         session.stage = Session::Refused;
-        session.closeAt = clock + RefusedLinger;
+        // Closed at once, as a real server does: the client must still show why.
+        session.link->Disconnect();
         Report("login refused for \"" + PrintableOnly(name) + "\"" + (present ? " (already here)" : ""));
         return;
     }
