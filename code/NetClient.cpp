@@ -223,6 +223,7 @@ void Client::ConnectPending() {
 // The name lookup and the wait for the server run without NetworkLock: they
 // can take seconds, and every other connection's traffic needs the lock.
 bool Client::ConnectNow(const std::string& host, int port, int timeoutMs) {
+    if (abandoned) return false;
     uint8_t address[4];
     if (!ResolveAddress(host, port, address)) return false;
     Platform::ConnectProgress progress;
