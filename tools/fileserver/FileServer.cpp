@@ -31,7 +31,7 @@ void PutInt32(std::string& out, int32_t value) {
 }
 
 bool Send(NET::Client& client, const std::string& bytes) {
-    return client.SendData(bytes.data(), static_cast<int>(bytes.size()));
+    return client.IsConnected() && client.SendData(bytes.data(), static_cast<int>(bytes.size()));
 }
 
 }  // namespace
@@ -120,7 +120,9 @@ void FileServer::Accept() {
 // False when the session is over and its connection can go.
 bool FileServer::Serve(Session& session) {
     NET::Client& client = *session.client;
-    if (!client.IsConnected()) return false;
+    // What a client sent before it closed is still read, as a real server
+    // would; asked first, since once it is closed all it sent is in hand.
+    bool open = client.IsConnected();
     if (client.ReceivedByteCount() > 0) {
         std::vector<char> bytes;
         if (client.ReceiveData(bytes)) session.input.append(bytes.data(), bytes.size());
@@ -131,7 +133,7 @@ bool FileServer::Serve(Session& session) {
         HandleLine(session, line);
     }
     if (session.input.size() > MaxRequestLine) session.closing = true;
-    if (session.closing) return false;
+    if (session.closing || !open) return false;
     return !session.sending || SendBlocks(session);
 }
 

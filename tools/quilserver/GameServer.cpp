@@ -184,7 +184,8 @@ void GameServer::HandleLineForTest(size_t index, const std::string& line) {
 }
 
 void GameServer::PumpSession(Session& session) {
-    if (!session.link->IsConnected() || session.link->ReceivedByteCount() == 0) return;
+    // Lines sent before a close are still handled, as a real server would.
+    if (session.link->ReceivedByteCount() == 0) return;
     std::vector<char> bytes;
     if (!session.link->ReceiveData(bytes)) return;
     session.buffer.append(bytes.begin(), bytes.end());
@@ -204,7 +205,8 @@ void GameServer::PumpSession(Session& session) {
 
 void GameServer::CloseFinishedSessions() {
     for (auto it = sessions.begin(); it != sessions.end();) {
-        if (it->link->IsConnected()) {
+        // A closed session stays until the lines it sent before the close are handled.
+        if (it->link->IsConnected() || it->link->ReceivedByteCount() > 0) {
             ++it;
             continue;
         }
