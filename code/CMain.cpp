@@ -117,7 +117,17 @@ void CMain::Connect() {
         ErrorLog << "Failed to load quil's ip and port from file.\n";
         textWindow->AddText(G::Text("Failed to load quil's ip and port from \\data\\quil_ip.txt file.\n"));
     }
-    bool connected = connection.Connect(host, port);
+    // Made on the connection's own thread: frames, input and closing go on
+    // while a slow or silent server is waited for.
+    connection.ConnectInBackground(host, port);
+    AnnounceConnection();
+}
+
+void CMain::AnnounceConnection() {
+    if (connectionAnnounced) return;
+    bool connected = connection.IsConnected();
+    if (!connected && connection.IsConnecting()) return;
+    connectionAnnounced = true;
     textWindow->AddText(G::Text(connected ? "Connected to server.\n" : "CONNECTION TO SERVER FAILED.\n"));
 }
 
@@ -132,6 +142,7 @@ CMain::~CMain() {
 }
 
 void CMain::Update(float seconds) {
+    AnnounceConnection();
     PumpServerInput();
     TakeQueuedTexts();
     TakeTypedInput();

@@ -46,6 +46,7 @@ public:
 
 private:
     void Connect();
+    void AnnounceConnection();
     void TakeQueuedTexts();
     void TakeTypedInput();
     void HandleKey(uint8_t code, bool controlHeld);
@@ -61,4 +62,5 @@ private:
     G::Texture scrollTrack;
     G::Texture scrollThumb;
     bool dragging = false;
+    bool connectionAnnounced = false;
 };

@@ -142,11 +142,6 @@ bool RefuseOutsideName(std::string_view name, const char* what) {
     return true;
 }
 
-// A dream's name becomes a folder and a file name of its own.
-bool IsPlainFileName(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." && name.find_first_of("\\/:") == std::string_view::npos;
-}
-
 void PutAvatar(const AvatarRecord& record, GridCell oldCell) {
     TheAvatarList.RemoveAt(oldCell.x, oldCell.y);
     if (AvatarRecord* there = TheAvatarList.FindAt(record.cellX, record.cellY))
@@ -203,10 +198,8 @@ void StartDream(std::string_view line) {
     TheDreamPortalList.Clear();
     std::string_view rest = line.substr(3);
     std::string name(rest.substr(0, rest.find(' ')));
-    if (!IsPlainFileName(name)) {
-        ErrorLog << "Error: Refused dream name that is not a plain file name: \"" << name << "\"\n";
-        return;
-    }
+    // Even a name that cannot be a folder goes on: the download refuses it as
+    // a failed transfer, so the player is asked and the server answered.
     if (TheGameHooks.startDreamDownload) TheGameHooks.startDreamDownload(name, TransferDream, "hlcn_tmp\\" + name);
     QueueText("> Downloading Dream...");
 }
@@ -375,9 +368,11 @@ bool SendServerLine(std::string_view line) {
     return state.connection->SendData(bytes.data(), static_cast<int>(bytes.size()));
 }
 
+// Lines that came before the server closed are handled too: a refusal or a
+// farewell is often the last thing a server sends.
 void PumpServerInput() {
     if (!state.connection || state.connection->ReceivedByteCount() == 0) return;
-    if (state.connection->IsConnected() && state.connection->ReceiveData(state.block))
+    if (state.connection->ReceiveData(state.block))
         TakeServerBytes(state.block.data(), state.block.size());
     state.greeting = false;
 }

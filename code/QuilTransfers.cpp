@@ -10,16 +10,39 @@
 #include "WorldMap.h"
 #include "platform/PlatformSystem.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace {
 
+// A record without a getter was refused when it started: finished and failed.
 bool IsFinishedDreamDownload(const TransferRecord& record) {
-    return record.type == TransferDream && record.direction == TransferDownload && record.getter &&
-           record.getter->IsDone();
+    return record.type == TransferDream && record.direction == TransferDownload &&
+           (!record.getter || record.getter->IsDone());
 }
 
-bool LoadDownloadedDream(const QUIL::FileGetter& getter) {
-    if (!getter.Succeeded() || !UnpackDream(getter.FilePath())) return false;
-    return LoadMapFile(DirectoryOf(getter.FilePath()) + "default.map");
+bool LoadDownloadedDream(const QUIL::FileGetter* getter) {
+    if (!getter || !getter->Succeeded() || !UnpackDream(getter->FilePath())) return false;
+    return LoadMapFile(DirectoryOf(getter->FilePath()) + "default.map");
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// Why a new download cannot have a getter, or "" when it can. Names that
+// differ only in case share one folder, since files are found ignoring case.
+std::string BusyReason(const std::string& id) {
+    size_t running = 0;
+    for (const TransferRecord& record : TheTransferList) {
+        if (!record.getter) continue;
+        if (SameName(record.id, id)) return "it is already being downloaded";
+        ++running;
+    }
+    if (running >= MaxRunningTransfers) return std::to_string(running) + " downloads are already running";
+    return "";
 }
 
 void AskAfterFailedDream() {
@@ -37,7 +60,13 @@ void StartDreamDownload(const std::string& id, int32_t type, const std::string& 
     record.type = type;
     record.direction = TransferDownload;
     record.id = id;
+    std::string busy = BusyReason(id);
     TheTransferList.push_front(record);
+    if (!busy.empty()) {
+        ErrorLog << "Error: Refused to download dream \"" << id << "\": " << busy << ".\n";
+        QueueText("> FAILED");
+        return;
+    }
     TheTransferList.front().getter = new2(QUIL::FileGetter, QUIL::FileGetter(id, folder));
 }
 
@@ -59,7 +88,7 @@ void EndTransfer(const TransferRecord& record) {
 void ProcessFinishedDownloads() {
     for (const TransferRecord& record : TheTransferList) {
         if (!IsFinishedDreamDownload(record)) continue;
-        if (LoadDownloadedDream(*record.getter))
+        if (LoadDownloadedDream(record.getter))
             SendServerLine("tidewatcher");
         else
             AskAfterFailedDream();

@@ -69,7 +69,7 @@ protected:
     }
     bool AllDone() {
         for (const TransferRecord& record : TheTransferList)
-            if (!record.getter->IsDone()) return false;
+            if (record.getter && !record.getter->IsDone()) return false;
         return true;
     }
     // What the game server has received within a short wait.
@@ -183,17 +183,51 @@ TEST_F(TransferTest, RunningDownloadIsNotFinished) {
     EXPECT_FALSE(std::filesystem::exists("hlcn_tmp/d1/d1.dream"));
 }
 
-TEST_F(TransferTest, RefusedIdIsAFailedDownload) {
+// Names that cannot be a folder are failed downloads like any other: the
+// player is asked and the server answered, nothing is created.
+TEST_F(TransferTest, UnsafeDreamNamesAreAnsweredAsFailedDownloads) {
     InstallTransferHooks();
-    TheGameHooks.startDreamDownload("..", TransferDream, "hlcn_tmp\\..");
-    ASSERT_EQ(TheTransferList.size(), 1u);
-    ProcessFinishedDownloads();
-    EXPECT_TRUE(TheTransferList.empty());
-    EXPECT_EQ(questions.size(), 1u);
-    EXPECT_EQ(GameServerGot(), "goback\n");
-    EXPECT_EQ(TakeTexts(), (std::vector<std::string>{"> FAILED", FailureText}));
+    ResetGameProtocol(LoginPhase::LoggedIn);
+    for (const char* line : {"]q a/b", "]q C:x", "]q    ", "]q ..\\..\\evil"}) {
+        SCOPED_TRACE(line);
+        questions.clear();
+        HandleServerLine(line);
+        ProcessFinishedDownloads();
+        EXPECT_EQ(TakeTexts(), (std::vector<std::string>{"> FAILED", "> Downloading Dream...", FailureText}));
+        EXPECT_TRUE(TheTransferList.empty());
+        EXPECT_EQ(questions.size(), 1u);
+        EXPECT_EQ(GameServerGot(), "goback\n");
+    }
     EXPECT_FALSE(std::filesystem::exists("hlcn_tmp"));
     EXPECT_EQ(files.ServedConnections(), 0);
+}
+
+// Beyond the running limit, and for a name already downloading (in any
+// case), a dream line is a failed download at once: answered, not queued.
+TEST_F(TransferTest, SurplusDownloadsFailAtOnceAndAreAnswered) {
+    FileServer slowFiles("served");
+    FileServerFaults slow;
+    slow.blockDelayMs = 60000;
+    slowFiles.SetFaults(slow);
+    ASSERT_TRUE(slowFiles.Start(0));
+    NetTest::UseFileServer(slowFiles.Port());
+    for (const char* id : {"a", "b", "A", "c", "d", "e"}) {
+        Prepare(id, EmptyArchive, SmallMap);
+        StartDreamDownload(id, TransferDream, std::string("hlcn_tmp\\") + id);
+    }
+    std::string running;
+    for (const TransferRecord& record : TheTransferList)
+        if (record.getter) running += record.id;
+    EXPECT_EQ(running, "dcba");
+    std::string log = ReadFile(ErrorLog.FileName());
+    EXPECT_NE(log.find("Error: Refused to download dream \"A\": it is already being downloaded.\n"), std::string::npos);
+    EXPECT_NE(log.find("Error: Refused to download dream \"e\": 4 downloads are already running.\n"), std::string::npos);
+    ProcessFinishedDownloads();
+    ProcessFinishedDownloads();
+    ProcessFinishedDownloads();  // the running ones are not finished
+    EXPECT_EQ(TheTransferList.size(), 4u);
+    EXPECT_EQ(questions.size(), 2u);
+    EXPECT_EQ(GameServerGot(), "goback\ngoback\n");
 }
 
 TEST_F(TransferTest, EndingAnUnknownTransferOnlyReports) {
