@@ -124,6 +124,8 @@ void CMain::Connect() {
 CMain::~CMain() {
     delete2(textWindow);
     textWindow = nullptr;
+    // Their answers would go to a connection that is closing.
+    TheGameDialog.DropAll();
     while (!TheTransferList.empty()) EndTransfer(TheTransferList.front());
     // The world renderers shut down here.
     SetServerConnection(nullptr);
@@ -132,8 +134,11 @@ CMain::~CMain() {
 void CMain::Update(float) {
     PumpServerInput();
     TakeQueuedTexts();
-    TakeTypedInput();
-    HandleMouse();
+    // A question that is up takes the keys and clicks; the game goes on under it.
+    if (!dialogView.TakeInput(TheGameDialog)) {
+        TakeTypedInput();
+        HandleMouse();
+    }
     ProcessFinishedDownloads();
     // The world renderers' per-frame update goes here.
 }
@@ -205,6 +210,7 @@ void CMain::Draw() {
     G::Set2D();
     G::DrawTexture(740, 300, scrollTrack, 0.5f);
     G::DrawTexture(740, 300 + textWindow->GetScroll() * ScrollRange, scrollThumb, 0.5f);
+    dialogView.Draw(TheGameDialog);
 }
 
 void CMain::DrawTransfers() {
