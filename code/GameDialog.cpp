@@ -19,7 +19,9 @@ const uint32_t CaptionColor = 0xFF7A5230;
 const uint32_t ButtonColor = 0xFF5A5048;
 const uint32_t EdgeColor = 0xFFC8C8C8;
 
-void DrawFilled(const DialogRect& r, uint32_t color) { G::DrawRect(r.x, r.y, r.width, r.height, color, color, color, color); }
+void DrawFilled(const DialogRect& r, uint32_t color) {
+    G::DrawRect(r.x, r.y, r.width, r.height, color, color, color, color);
+}
 
 void DrawEdge(const DialogRect& r) {
     float right = r.x + r.width, bottom = r.y + r.height;
@@ -34,7 +36,8 @@ void PlaceLabel(G::Text& label, const std::string& value, const DialogRect& butt
     float left = 0, top = 0, right = 0, bottom = 0;
     label.SetPosition(0, 0);
     label.Measure(left, top, right, bottom);
-    label.SetPosition(std::floor(button.x + (button.width - right) / 2), std::floor(button.y + (button.height - bottom) / 2));
+    label.SetPosition(std::floor(button.x + (button.width - right) / 2),
+                      std::floor(button.y + (button.height - bottom) / 2));
 }
 
 void DrawButton(const DialogRect& button, G::Text& label) {
@@ -43,7 +46,7 @@ void DrawButton(const DialogRect& button, G::Text& label) {
     label.Render();
 }
 
-}  // namespace
+} // namespace
 
 void GameDialog::Ask(const std::string& caption, const std::string& text, bool yesNo, QuestionAnswer answer) {
     for (GameQuestion& waiting : questions) {
@@ -64,7 +67,8 @@ void GameDialog::Answer(bool yes) {
     if (questions.empty()) return;
     GameQuestion answered = std::move(questions.front());
     questions.pop_front();
-    for (QuestionAnswer& asker : answered.askers) asker(yes);
+    for (QuestionAnswer& asker : answered.askers)
+        asker(yes);
 }
 
 void GameDialog::HandleKey(uint8_t code) {
@@ -74,7 +78,9 @@ void GameDialog::HandleKey(uint8_t code) {
         Answer(false);
 }
 
-void GameDialog::DropAll() { questions.clear(); }
+void GameDialog::DropAll() {
+    questions.clear();
+}
 
 void AskGameQuestion(const std::string& caption, const std::string& text, QuestionAnswer answer) {
     TheGameDialog.Ask(caption, text, true, std::move(answer));
@@ -104,6 +110,12 @@ QuestionLayout LayoutQuestion(float textHeight, bool yesNo) {
         layout.yes = {centre - ButtonWidth / 2, buttonsTop, ButtonWidth, ButtonHeight};
     }
     return layout;
+}
+
+int ClickedAnswer(const QuestionLayout& layout, bool yesNo, int32_t x, int32_t y) {
+    if (layout.yes.Contains(x, y)) return 1;
+    if (yesNo && layout.no.Contains(x, y)) return 0;
+    return -1;
 }
 
 // Laid out once per question: the box's height follows its wrapped text.
@@ -136,10 +148,8 @@ bool GameDialogView::TakeInput(GameDialog& dialog) {
     Prepare(*question);
     int32_t x = 0, y = 0;
     MouseState::GetPosition(x, y);
-    if (layout.yes.Contains(x, y))
-        dialog.Answer(true);
-    else if (question->yesNo && layout.no.Contains(x, y))
-        dialog.Answer(false);
+    int answer = ClickedAnswer(layout, question->yesNo, x, y);
+    if (answer >= 0) dialog.Answer(answer == 1);
     return true;
 }
 

@@ -25,14 +25,14 @@
 using QuestionAnswer = std::function<void(bool yes)>;
 
 struct GameQuestion {
-    uint32_t serial = 0;  // tells one question from the next one asked
+    uint32_t serial = 0; // tells one question from the next one asked
     std::string caption, text;
     bool yesNo = false;
     std::vector<QuestionAnswer> askers;
 };
 
 class GameDialog {
-public:
+  public:
     // `answer` may be empty (a message nobody waits on).
     void Ask(const std::string& caption, const std::string& text, bool yesNo, QuestionAnswer answer);
     // The question that is up, or null.
@@ -45,7 +45,7 @@ public:
     // Forgets every question without answering (the game scene ends).
     void DropAll();
 
-private:
+  private:
     std::deque<GameQuestion> questions;
     uint32_t lastSerial = 0;
 };
@@ -67,17 +67,19 @@ struct QuestionLayout {
     DialogRect box, captionBar, text, yes, no;
 };
 QuestionLayout LayoutQuestion(float textHeight, bool yesNo);
+// The answer a click at (x, y) gives: 1 for Yes or OK, 0 for No, -1 off the buttons.
+int ClickedAnswer(const QuestionLayout& layout, bool yesNo, int32_t x, int32_t y);
 
 // Draws the question that is up and turns the frame's keys and clicks into
 // its answer. The game scene owns one: its texts need the graphics.
 class GameDialogView {
-public:
+  public:
     // False when no question is up. Otherwise the question has taken every
     // typed key and the click of this frame, and the scene must not use them.
     bool TakeInput(GameDialog& dialog);
     void Draw(const GameDialog& dialog);
 
-private:
+  private:
     void Prepare(const GameQuestion& question);
 
     uint32_t preparedSerial = 0;

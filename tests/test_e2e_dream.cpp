@@ -16,7 +16,7 @@ namespace {
 
 // The file server serves the game folder's own dreams; the first character is logged in.
 class DreamVisit : public GameRunTest {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(GameRunTest::SetUp());
         files = std::make_unique<FileServer>(folder + "/dreams", 64);
@@ -29,7 +29,8 @@ protected:
     // Sends the sealed dream `count` times and waits for the question in the window.
     ::testing::AssertionResult AskedAfterVault(int count = 1) {
         std::string lines;
-        for (int i = 0; i < count; ++i) lines += "]q vault\n";
+        for (int i = 0; i < count; ++i)
+            lines += "]q vault\n";
         if (!server.Send(lines)) return ::testing::AssertionFailure() << "the server could not send";
         if (!WaitUntil(20, [&] { return Question().up; })) return ::testing::AssertionFailure() << "no question drawn";
         return ::testing::AssertionSuccess();
@@ -68,13 +69,15 @@ protected:
     std::unique_ptr<FileServer> files;
 };
 
-bool IsStarPink(int r, int g, int b) { return r > 200 && g > 110 && g < 215 && b > 110 && b < 215 && r - g > 35; }
+bool IsStarPink(int r, int g, int b) {
+    return r > 200 && g > 110 && g < 215 && b > 110 && b < 215 && r - g > 35;
+}
 
-}  // namespace
+} // namespace
 
 TEST_F(DreamVisit, OpenDreamShowsItsProgressAndEndsWithTidewatcher) {
     FileServerFaults slow;
-    slow.blockDelayMs = 4000;  // the progress line stays long enough for a few screenshots
+    slow.blockDelayMs = 4000; // the progress line stays long enough for a few screenshots
     files->SetFaults(slow);
     ASSERT_TRUE(server.Send("]q meadow\n"));
     // "File Transfer (meadow): n / total" at (250, 280) while the blocks come.

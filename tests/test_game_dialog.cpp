@@ -12,7 +12,7 @@
 namespace {
 
 class GameDialogTest : public ::testing::Test {
-protected:
+  protected:
     GameDialog dialog;
     std::vector<std::string> heard;
     QuestionAnswer Asker(const std::string& name) {
@@ -24,8 +24,9 @@ TEST_F(GameDialogTest, RepeatedQuestionsJoinTheWaitingOneAndAllAskersHearTheAnsw
     dialog.Ask("Erp", "Go back?", true, Asker("first"));
     dialog.Ask("oops", "Broken floors", false, nullptr);
     dialog.Ask("Erp", "Go back?", true, Asker("second"));
+    dialog.Ask("Erp", "Go forward?", true, Asker("third"));
     dialog.Ask("oops", "Broken floors", false, nullptr);
-    EXPECT_EQ(dialog.WaitingCount(), 2u);
+    EXPECT_EQ(dialog.WaitingCount(), 3u);
     ASSERT_NE(dialog.Current(), nullptr);
     EXPECT_EQ(dialog.Current()->caption, "Erp");
     dialog.Answer(true);
@@ -34,14 +35,21 @@ TEST_F(GameDialogTest, RepeatedQuestionsJoinTheWaitingOneAndAllAskersHearTheAnsw
     EXPECT_EQ(dialog.Current()->caption, "oops");
     EXPECT_FALSE(dialog.Current()->yesNo);
     dialog.Answer(false);
+    ASSERT_NE(dialog.Current(), nullptr);
+    EXPECT_EQ(dialog.Current()->text, "Go forward?");
+    dialog.Answer(false);
+    EXPECT_EQ(heard, (std::vector<std::string>{"first:yes", "second:yes", "third:no"}));
     EXPECT_EQ(dialog.Current(), nullptr);
 }
 
 TEST_F(GameDialogTest, ReturnIsYesEscapeIsNoOtherKeysWait) {
     const struct {
         uint8_t key;
-        const char* heard;  // null: still waiting
-    } cases[] = {{TypedCharQueue::Enter, "q:yes"}, {0x1B, "q:no"}, {'y', nullptr}, {TypedCharQueue::Up, nullptr},
+        const char* heard; // null: still waiting
+    } cases[] = {{TypedCharQueue::Enter, "q:yes"},
+                 {0x1B, "q:no"},
+                 {'y', nullptr},
+                 {TypedCharQueue::Up, nullptr},
                  {TypedCharQueue::Backspace, nullptr}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.key);
@@ -51,6 +59,33 @@ TEST_F(GameDialogTest, ReturnIsYesEscapeIsNoOtherKeysWait) {
         dialog.HandleKey(c.key);
         EXPECT_EQ(heard, c.heard ? std::vector<std::string>{c.heard} : std::vector<std::string>{});
         EXPECT_EQ(dialog.Current() == nullptr, c.heard != nullptr);
+    }
+}
+
+// Only a button answers a click; a message has no No button where a question has one.
+TEST(QuestionLayoutTest, ClicksAnswerOnlyOnTheButtons) {
+    QuestionLayout question = LayoutQuestion(32, true), message = LayoutQuestion(32, false);
+    auto inside = [](const DialogRect& r) {
+        return std::pair<int32_t, int32_t>(int32_t(r.x + r.width / 2), int32_t(r.y + r.height / 2));
+    };
+    const struct {
+        const QuestionLayout& layout;
+        bool yesNo;
+        std::pair<int32_t, int32_t> at;
+        int answer;
+    } cases[] = {
+        {question, true, inside(question.yes), 1},
+        {question, true, inside(question.no), 0},
+        {question, true, {int32_t(question.yes.x), int32_t(question.yes.y)}, 1},
+        {question, true, {int32_t(question.yes.x + question.yes.width), int32_t(question.yes.y)}, -1},
+        {question, true, {int32_t(question.no.x - 1), int32_t(question.no.y + 1)}, -1},
+        {question, true, inside(question.box), -1},
+        {message, false, inside(message.yes), 1},
+        {message, false, inside(question.no), -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.at.first) + "," + std::to_string(c.at.second));
+        EXPECT_EQ(ClickedAnswer(c.layout, c.yesNo, c.at.first, c.at.second), c.answer);
     }
 }
 
@@ -74,4 +109,4 @@ TEST_F(GameDialogTest, DroppedQuestionsAreNeverAnswered) {
     EXPECT_EQ(dialog.Current(), nullptr);
 }
 
-}  // namespace
+} // namespace

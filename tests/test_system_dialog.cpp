@@ -12,7 +12,7 @@
 namespace {
 
 class SystemDialogTest : public FoundationTest::ErrorLogTest {
-protected:
+  protected:
     void SetUp() override {
         ErrorLogTest::SetUp();
         Platform::SetMessageBoxHook(nullptr);
@@ -40,4 +40,4 @@ TEST_F(SystemDialogTest, BoxThatCannotBeShownIsReportedAndAnsweredAsEscape) {
     }
 }
 
-}  // namespace
+} // namespace
