@@ -136,6 +136,8 @@ void CMain::AnnounceConnection() {
 CMain::~CMain() {
     delete2(textWindow);
     textWindow = nullptr;
+    // Their answers would go to a connection that is closing.
+    TheGameDialog.DropAll();
     while (!TheTransferList.empty()) EndTransfer(TheTransferList.front());
     ShutdownRenderers();
     SetServerConnection(nullptr);
@@ -145,8 +147,11 @@ void CMain::Update(float seconds) {
     AnnounceConnection();
     PumpServerInput();
     TakeQueuedTexts();
-    TakeTypedInput();
-    HandleMouse();
+    // A question that is up takes the keys and clicks; the game goes on under it.
+    if (!dialogView.TakeInput(TheGameDialog)) {
+        TakeTypedInput();
+        HandleMouse();
+    }
     ProcessFinishedDownloads();
     UpdateRenderers(seconds);
 }
@@ -225,6 +230,7 @@ void CMain::Draw() {
     G::Set2D();
     G::DrawTexture(740, 300, scrollTrack, 0.5f);
     G::DrawTexture(740, 300 + textWindow->GetScroll() * ScrollRange, scrollThumb, 0.5f);
+    dialogView.Draw(TheGameDialog);
 }
 
 void CMain::DrawTransfers() {

@@ -3,6 +3,7 @@
 // the progress of file transfers, drawn as an overlay each frame.
 #pragma once
 #include "GBFont.h"
+#include "GameDialog.h"
 #include "GLTexture.h"
 #include "NetClient.h"
 #include "SceneManager.h"
@@ -63,4 +64,5 @@ private:
     G::Texture scrollThumb;
     bool dragging = false;
     bool connectionAnnounced = false;
+    GameDialogView dialogView;
 };

@@ -1,11 +1,11 @@
 #include "GameProtocol.h"
 
+#include "GameDialog.h"
 #include "GameHooks.h"
 #include "LogFile.h"
 #include "NetClient.h"
 #include "QuilGfxLoader.h"
 #include "WorldMap.h"
-#include "platform/PlatformSystem.h"
 
 #include <algorithm>
 #include <cstring>
@@ -176,7 +176,7 @@ void LoadMap(std::string_view name) {
     ShapeList shapes;
     LoadShapeFile(shapes, FloorShapeFile);
     if (TheGameHooks.installFloorTextures && !TheGameHooks.installFloorTextures(shapes))
-        Platform::MessageBox(FloorFailureText, "oops", false);
+        ShowGameMessage("oops", FloorFailureText);
 }
 
 void AddDreamPortal(std::string_view line) {

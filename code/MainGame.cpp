@@ -9,6 +9,7 @@
 #include "InputState.h"
 #include "LogFile.h"
 #include "SceneManager.h"
+#include "SystemDialog.h"
 #include "platform/PlatformSystem.h"
 
 #include <cstdio>
@@ -42,9 +43,9 @@ bool CreateWindow() {
 void StartUp(FirstSceneMaker makeFirstScene) {
     G::Setup setup;  // windowed, 32-bit colour, 800 x 600, no stencil
     std::string warning = SystemCheck();
-    if (!warning.empty()) Platform::MessageBox(warning, "warning", false);
+    if (!warning.empty()) SystemMessageBox(warning, "warning", false);
     if (!G::Init(Platform::MainWindow(), &setup)) {
-        Platform::MessageBox("Graphics init failed.\n _error.txt may contain details.", "error", false);
+        SystemMessageBox("Graphics init failed.\n _error.txt may contain details.", "error", false);
         RunningFlag = false;
     }
     if (RunningFlag) RunningFlag = KeyboardState::Start(Platform::MainWindow(), false);

@@ -3,12 +3,12 @@
 #include "CMemMan.h"
 #include "DreamArchive.h"
 #include "FileUtil.h"
+#include "GameDialog.h"
 #include "GameHooks.h"
 #include "GameProtocol.h"
 #include "LogFile.h"
 #include "QuilFileGetter.h"
 #include "WorldMap.h"
-#include "platform/PlatformSystem.h"
 
 #include <algorithm>
 #include <cctype>
@@ -45,12 +45,12 @@ std::string BusyReason(const std::string& id) {
     return "";
 }
 
+// The answer comes in a later frame, so the question carries the reply.
 void AskAfterFailedDream() {
     QueueText(">  Error loading dream... sequence aborted.  (note: encrypted dreams not supported yet)");
-    bool goBack = Platform::MessageBox(
-        "Dream download failed.  Reset to brisken island?\n(If you choose no, you may be stuck in the dream)", "Erp",
-        true);
-    SendServerLine(goBack ? "goback" : "tidewatcher");
+    AskGameQuestion("Erp",
+                    "Dream download failed.  Reset to brisken island?\n(If you choose no, you may be stuck in the dream)",
+                    [](bool goBack) { SendServerLine(goBack ? "goback" : "tidewatcher"); });
 }
 
 }  // namespace

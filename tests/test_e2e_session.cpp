@@ -105,3 +105,13 @@ TEST_F(Session, ClosedConnectionLeavesTheClientRunningAndEnterDoesNothing) {
     EXPECT_TRUE(client->Terminate(10));
     EXPECT_EQ(client->ExitCode(), 0);
 }
+
+// A display that cannot be reached is a failed start, not a program running
+// unseen: SDL would otherwise fall back to drawing into memory.
+TEST(Start, DisplayWithoutAServerExitsWithTheWindowClassMessage) {
+    TestUtil::ScopedFolder folder("no_display");
+    std::string code = Shell("DISPLAY=:97 WAYLAND_DISPLAY= timeout 30 " + Quoted(TestUtil::BinaryDir() + "/halcyon") +
+                             " >halcyon.out 2>&1; echo $?");
+    EXPECT_EQ(code, "1") << TestUtil::ReadFile("halcyon.out");
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "couldn't register window class");
+}

@@ -5,6 +5,7 @@
 
 #include "CMemMan.h"
 #include "FileServer.h"
+#include "GameDialog.h"
 #include "GameHooks.h"
 #include "GameProtocol.h"
 #include "LogFile.h"
@@ -49,15 +50,12 @@ protected:
         NetTest::UseFileServer(files.Port());
         ResetGameProtocol();
         SetServerConnection(&client);
-        Platform::SetMessageBoxHook([this](const std::string& text, const std::string& caption, bool yesNo) {
-            questions.push_back(caption + (yesNo ? " (yes/no): " : ": ") + text);
-            return answer;
-        });
+        TheGameDialog.DropAll();
     }
     void TearDown() override {
         while (!TheTransferList.empty()) EndTransfer(TheTransferList.front());
         SetServerConnection(nullptr);
-        TestUtil::AnswerBoxesByDefault();
+        TheGameDialog.DropAll();
         NetTest::Loopback::TearDown();
     }
 
@@ -72,8 +70,16 @@ protected:
             if (record.getter && !record.getter->IsDone()) return false;
         return true;
     }
-    // What the game server has received within a short wait.
+    // The player answers every question that is up, as the game scene lets them.
+    void AnswerQuestions() {
+        while (const GameQuestion* question = TheGameDialog.Current()) {
+            questions.push_back(question->caption + (question->yesNo ? " (yes/no): " : ": ") + question->text);
+            TheGameDialog.Answer(answer);
+        }
+    }
+    // What the game server has received within a short wait, the questions answered first.
     std::string GameServerGot() {
+        AnswerQuestions();
         std::string got;
         WaitFor([&] {
             got += NetTest::Drain(*peer);
@@ -141,9 +147,9 @@ TEST_F(TransferTest, FailuresAskAndAnswerDecides) {
         StartDreamDownload("d1", TransferDream, "hlcn_tmp\\d1");
         FinishOne();
         EXPECT_TRUE(TheTransferList.empty());
+        EXPECT_EQ(GameServerGot(), c.reply);
         EXPECT_EQ(questions, std::vector<std::string>{"Erp (yes/no): Dream download failed.  Reset to brisken island?\n"
                                                       "(If you choose no, you may be stuck in the dream)"});
-        EXPECT_EQ(GameServerGot(), c.reply);
         EXPECT_EQ(TakeTexts().back(), FailureText);
     }
 }
@@ -195,8 +201,8 @@ TEST_F(TransferTest, UnsafeDreamNamesAreAnsweredAsFailedDownloads) {
         ProcessFinishedDownloads();
         EXPECT_EQ(TakeTexts(), (std::vector<std::string>{"> FAILED", "> Downloading Dream...", FailureText}));
         EXPECT_TRUE(TheTransferList.empty());
-        EXPECT_EQ(questions.size(), 1u);
         EXPECT_EQ(GameServerGot(), "goback\n");
+        EXPECT_EQ(questions.size(), 1u);
     }
     EXPECT_FALSE(std::filesystem::exists("hlcn_tmp"));
     EXPECT_EQ(files.ServedConnections(), 0);

@@ -2,12 +2,12 @@
 // the game server, the client is the one the game scene would hand over.
 #include <gtest/gtest.h>
 
+#include "GameDialog.h"
 #include "GameHooks.h"
 #include "GameProtocol.h"
 #include "ScriptServer.h"
 #include "TestUtil.h"
 #include "WorldMap.h"
-#include "platform/PlatformSystem.h"
 
 #include <string>
 #include <vector>
@@ -252,18 +252,18 @@ TEST_F(Protocol, MapLineLoadsTheMapAndHandsTheFloorShapesOver) {
         handed = shapes.size();
         return false;
     };
-    std::vector<std::string> boxes;
-    Platform::SetMessageBoxHook([&boxes](const std::string& text, const std::string& caption, bool) {
-        boxes.push_back(caption + ":" + text.substr(0, 22));
-        return true;
-    });
+    TheGameDialog.DropAll();
     TheAvatarList.Append(AvatarRecord());
     HandleServerLine(";maps\\town.map");
     EXPECT_TRUE(TheWorldMap.MapLoaded);
     EXPECT_EQ(TheWorldMap.N, 7);
     EXPECT_EQ(TheAvatarList.Count(), 0u);
     EXPECT_EQ(handed, 1u);
-    EXPECT_EQ(boxes, (std::vector<std::string>{"oops:Something bad happened"}));
+    ASSERT_EQ(TheGameDialog.WaitingCount(), 1u);
+    EXPECT_EQ(TheGameDialog.Current()->caption, "oops");
+    EXPECT_EQ(TheGameDialog.Current()->text.substr(0, 22), "Something bad happened");
+    EXPECT_FALSE(TheGameDialog.Current()->yesNo);
+    TheGameDialog.DropAll();
 
     HandleServerLine(";a.ma");  // 5 bytes: ignored
     EXPECT_TRUE(TheWorldMap.MapLoaded);

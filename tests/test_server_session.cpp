@@ -9,6 +9,7 @@
 
 #include "CMemMan.h"
 #include "FileServer.h"
+#include "GameDialog.h"
 #include "GameProtocol.h"
 #include "GameServer.h"
 #include "LogFile.h"
@@ -263,20 +264,18 @@ TEST_F(ServerSession, PortalSendsTheDreamAndTheDownloadCompletes) {
 
 TEST_F(ServerSession, SealedDreamFailsAndGoBackReturnsToTheVillage) {
     InstallTransferHooks();
-    std::string asked;
-    Platform::SetMessageBoxHook([&](const std::string& text, const std::string&, bool) {
-        asked = text;
-        return true;  // yes, go back
-    });
+    TheGameDialog.DropAll();
     ASSERT_TRUE(EnterVillage());
     // (63, 66) to the vault portal at (60, 61).
     ASSERT_TRUE(Walk(Up, 3));
     ASSERT_TRUE(Walk(Left, 4));
     SendMove(Left);
-    ASSERT_TRUE(RunUntil([&] { return !asked.empty(); })) << reports;
-    EXPECT_NE(asked.find("Dream download failed."), std::string::npos);
-    ASSERT_TRUE(InMap(SampleLayout::VillageWidth));
-    EXPECT_NE(reports.find("Aster went back to Brindlemere"), std::string::npos) << reports;
+    ASSERT_TRUE(RunUntil([&] { return TheGameDialog.Current() != nullptr; })) << reports;
+    EXPECT_NE(TheGameDialog.Current()->text.find("Dream download failed."), std::string::npos);
+    TheGameDialog.Answer(true);  // yes, go back
+    EXPECT_TRUE(RunUntil([&] { return reports.find("Aster went back to Brindlemere") != std::string::npos; }))
+        << reports;
+    EXPECT_TRUE(InMap(SampleLayout::VillageWidth));
 }
 
 TEST_F(ServerSession, OverlongLineDisconnectsOnlyThatClient) {

@@ -70,7 +70,7 @@ fi
 
 # --- headless: a private Xvfb, driven by xdotool ------------------------------------
 exec 3>"$run/display"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp >"$run/xvfb.out" 2>&1 &
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset >"$run/xvfb.out" 2>&1 &
 xvfb_pid=$!
 exec 3>&-
 for _ in $(seq 100); do [ -s "$run/display" ] && break; sleep 0.1; done

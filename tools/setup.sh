@@ -10,6 +10,8 @@ PACKAGES=(
   libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core
   libstb-dev libdw-dev libmeshoptimizer-dev
   xvfb xauth xdotool x11-utils imagemagick
+  # X core fonts: without them SDL's message boxes cannot be drawn.
+  xfonts-base
 )
 
 missing=()

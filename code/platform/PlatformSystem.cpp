@@ -303,32 +303,41 @@ void SetMessageBoxHook(MessageBoxHook hook) {
     Hook() = std::move(hook);
 }
 
-bool MessageBox(const std::string& text, const std::string& caption, bool yesNo) {
+bool ShowMessageBox(const std::string& text, const std::string& caption, bool yesNo, bool& yes,
+                    std::string& failure) {
     {
         std::lock_guard<std::mutex> lock(hookMutex);
-        if (Hook()) return Hook()(text, caption, yesNo);
-    }
-    const char* display = getenv("DISPLAY");
-    if (display && *display) {
-        SDL_MessageBoxButtonData buttons[2];
-        int count = 0;
-        if (yesNo) {
-            // SDL lays buttons out in reverse order of the array on X11.
-            buttons[0] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"};
-            buttons[1] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"};
-            count = 2;
-        } else {
-            buttons[0] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 1,
-                          "OK"};
-            count = 1;
+        if (Hook()) {
+            yes = Hook()(text, caption, yesNo);
+            return true;
         }
-        SDL_MessageBoxData data = {SDL_MESSAGEBOX_INFORMATION, nullptr, caption.c_str(), text.c_str(),
-                                   count, buttons, nullptr};
-        int answer = -1;
-        if (SDL_ShowMessageBox(&data, &answer) == 0 && answer >= 0) return answer == 1;
     }
-    fprintf(stderr, "%s: %s%s\n", caption.c_str(), text.c_str(), yesNo ? " [answered No]" : "");
-    return !yesNo;
+    yes = false;
+    const char* display = getenv("DISPLAY");
+    if (!display || !*display) {
+        failure = "no display";
+        return false;
+    }
+    SDL_MessageBoxButtonData buttons[2];
+    int count = 0;
+    if (yesNo) {
+        // SDL lays buttons out in reverse order of the array on X11.
+        buttons[0] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"};
+        buttons[1] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"};
+        count = 2;
+    } else {
+        buttons[0] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 1, "OK"};
+        count = 1;
+    }
+    SDL_MessageBoxData data = {SDL_MESSAGEBOX_INFORMATION, nullptr, caption.c_str(), text.c_str(),
+                               count, buttons, nullptr};
+    int answer = -1;
+    if (SDL_ShowMessageBox(&data, &answer) != 0 || answer < 0) {
+        failure = *SDL_GetError() ? SDL_GetError() : "the box closed without an answer";
+        return false;
+    }
+    yes = answer == 1;
+    return true;
 }
 
 // --- process ---------------------------------------------------------------

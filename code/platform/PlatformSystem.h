@@ -57,10 +57,11 @@ bool FileExists(const std::string& path);
 // `suffix`, ignoring ASCII case, sorted by name.
 void ListFiles(const std::string& folder, const std::string& suffix, std::function<void(const std::string&)> each);
 
-// Message boxes. Without a display, or when the box fails, the text goes to
-// stderr and the default answer is taken (OK; No for Yes/No questions).
-// Returns true for OK or Yes.
-bool MessageBox(const std::string& text, const std::string& caption, bool yesNo);
+// A system message box, waited on until answered; `yes` is true for OK or
+// Yes. False, with the reason in `failure`, when no box could be shown (no
+// display, or the window system refused it).
+bool ShowMessageBox(const std::string& text, const std::string& caption, bool yesNo, bool& yes,
+                    std::string& failure);
 // Tests answer boxes through this hook instead of a dialog; an empty
 // function restores the real boxes.
 using MessageBoxHook = std::function<bool(const std::string& text, const std::string& caption, bool yesNo)>;

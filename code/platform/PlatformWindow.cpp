@@ -33,6 +33,27 @@ static void SetFormatAttributes(const GLPixelFormat& format) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
 }
 
+// Only drivers that show a window count: when the display cannot be reached
+// SDL falls back to drawing into memory, and the program would run unseen.
+static bool ShowsWindows(const char* driver) {
+    return driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
+}
+
+static bool TryStartVideo() {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        windowError = SDL_GetError();
+        return false;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (ShowsWindows(driver)) return true;
+    windowError = std::string("the display cannot be reached (only the \"") + (driver ? driver : "") +
+                  "\" video driver started)";
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return false;
+}
+
+// A display that is briefly unavailable (an X server resetting) gets about
+// a second before the start counts as failed.
 bool StartWindowSystem() {
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
     const char* display = getenv("DISPLAY");
@@ -41,11 +62,12 @@ bool StartWindowSystem() {
         windowError = "no display";
         return false;
     }
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        windowError = SDL_GetError();
-        return false;
+    const int attempts = 5;
+    for (int attempt = 1; attempt <= attempts; ++attempt) {
+        if (TryStartVideo()) return true;
+        if (attempt < attempts) SDL_Delay(250);
     }
-    return true;
+    return false;
 }
 
 bool CreateMainWindow(const std::string& title, int width, int height) {
