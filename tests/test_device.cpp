@@ -1,6 +1,7 @@
 // The graphics device on a real window and context (run under Xvfb).
 #include <gtest/gtest.h>
 
+#include "GBFont.h"
 #include "GLDevice.h"
 #include "LogFile.h"
 #include "TestUtil.h"
@@ -53,11 +54,14 @@ void OnRestore() { deviceEvents.push_back(2); }
 
 }  // namespace
 
-TEST_F(Device, NullSetupFailsSilently) {
+TEST_F(Device, NullSetupFailsSilentlyAndAStrangeWindowSaysSo) {
     EXPECT_FALSE(G::Init(Platform::MainWindow(), nullptr));
-    EXPECT_FALSE(G::IsInited());
     EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
     EXPECT_EQ(TestUtil::ReadFile("_stat.txt"), "");
+    G::Setup setup;
+    EXPECT_FALSE(G::Init(&setup, &setup));
+    EXPECT_FALSE(G::IsInited());
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "Init was handed a window that doesn't exist.\n");
 }
 
 TEST_F(Device, InitLogsDriverAndTwelveExtensionsInOrder) {
@@ -120,6 +124,22 @@ TEST_F(Device, ShutdownCheckTakesDownAForgottenFoundation) {
               "Warning: Graphics foundation never shut down\n -Attempting automatic shutdown... OK\n");
     G::ShutdownCheck();  // nothing left to do: no second report
     EXPECT_EQ(TestUtil::CountOf(TestUtil::ReadFile("_error.txt"), "never shut down"), 1);
+}
+
+// A program that returns from main without Shutdown: the exit-time check
+// still finds the callback lists and the fonts the callbacks free.
+TEST(DeviceExit, ForgottenShutdownIsTakenDownAfterMain) {
+    EXPECT_EXIT(
+        {
+            TestUtil::ClearLog("_error.txt");
+            Platform::CreateMainWindow("exit test", 800, 600);
+            G::Setup setup;
+            if (!G::Init(Platform::MainWindow(), &setup) || !G::FindOrCreateFont("", 16, false)) std::exit(2);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"),
+              "Warning: Graphics foundation never shut down\n -Attempting automatic shutdown... OK\n");
 }
 
 TEST_F(Device, RealGLErrorIsReportedOnceAndCleared) {

@@ -152,6 +152,15 @@ TEST_F(ShaderTest, SetAndUnsetTrackTheCurrentShader) {
     loaded.Set();
     G::UnsetShader();
     EXPECT_EQ(G::CurrentShader(), nullptr);
+    // A shader that goes away stops being current: the built-in constants
+    // then have nothing to update.
+    {
+        G::Shader gone;
+        ASSERT_TRUE(gone.Load("data\\shaders\\simple", ""));
+        gone.Set();
+    }
+    EXPECT_EQ(G::CurrentShader(), nullptr);
+    G::UpdateBuiltInConstants();
 }
 
 TEST_F(ShaderTest, MissingConstantsWarnExceptForTheBuiltInOnes) {
