@@ -57,8 +57,8 @@ template <class Body>
 void InChild(int expectedDestroyed, Body body) {
     EXPECT_EXIT(
         {
-            Platform::SetMessageBoxHook([](const std::string& text, const std::string& caption, bool) {
-                TestUtil::WriteFile("_boxes.txt", Boxes() + "[" + caption + "]" + text);
+            Platform::SetMessageBoxHook([](const std::string& text, const std::string& caption, bool yesNo) {
+                TestUtil::WriteFile("_boxes.txt", Boxes() + "[" + caption + (yesNo ? "?" : "") + "]" + text);
                 return true;
             });
             body();
