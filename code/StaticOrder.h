@@ -1,9 +1,9 @@
 // The order in which the program's statics are built (and, reversed, destroyed).
 // The memory manager comes first so that its leak report is the last thing
-// the program does. Every program-wide object with a constructor or a
-// destructor takes the level of its layer, so that it outlives whatever uses
-// it at exit; an exit-time check gets a level of its own above the layer it
-// checks, because objects of one level in different files have no order.
+// the program does. Every program-wide object that is built at run time or
+// has a destructor takes the level of its layer, so that it outlives whatever
+// uses it at exit; an exit-time check gets a level of its own above the layer
+// it checks, because objects of one level in different files have no order.
 #pragma once
 
 #define STATIC_MEMMAN 101
