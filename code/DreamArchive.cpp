@@ -14,11 +14,10 @@ const size_t EntryHeaderSize = 62;
 const size_t EntryMethodOffset = 58;
 
 bool ReadArchive(const std::string& path, std::vector<unsigned char>& bytes) {
-    uint32_t size = FileLength(path);
-    // FileLength is unsigned; a size that does not fit the signed field the
-    // archive format uses counts as unreadable, as a negative one would.
+    // A size that does not fit the signed field the archive format uses
+    // counts as unreadable, as a negative one would.
     std::string contents;
-    if (size == 0 || size > INT32_MAX || !ReadWholeFile(path, true, contents)) return false;
+    if (!ReadWholeFile(path, true, contents, INT32_MAX) || contents.empty()) return false;
     bytes.assign(contents.begin(), contents.end());
     return true;
 }

@@ -88,7 +88,7 @@ std::string ReadWholeFile(const std::string& path, bool binary) {
     return text;
 }
 
-bool ReadWholeFile(const std::string& path, bool binary, std::string& text) {
+bool ReadWholeFile(const std::string& path, bool binary, std::string& text, size_t maxBytes) {
     text.clear();
     FILE* f = OpenFile(path, "rb");
     if (!f) return false;
@@ -96,10 +96,13 @@ bool ReadWholeFile(const std::string& path, bool binary, std::string& text) {
     size_t got;
     // Text stops each block at its first NUL; bytes are kept whole, so the
     // binary loaders read through here too.
-    while ((got = binary ? std::fread(block, 1, sizeof block, f) : ReadTextBlock(f, block, sizeof block)) > 0)
+    while (text.size() <= maxBytes &&
+           (got = binary ? std::fread(block, 1, sizeof block, f) : ReadTextBlock(f, block, sizeof block)) > 0)
         text.append(block, binary ? got : strnlen(block, got));
     std::fclose(f);
-    return true;
+    if (text.size() <= maxBytes) return true;
+    text.clear();
+    return false;
 }
 
 void SplitString(const std::string& text, StringList& out, const std::string& delimiters) {

@@ -1,6 +1,7 @@
 // File, path and text helpers shared by the loaders. Paths are relative to
 // the working folder and use backslashes; the platform layer resolves them.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -21,8 +22,9 @@ int HighestBit(uint32_t value);
 // Text mode ("\r\n" read as "\n") stops each 2048-byte block at its first NUL;
 // binary mode keeps every byte.
 std::string ReadWholeFile(const std::string& path, bool binary);
-// The same read; false (and an empty text) when the file cannot be opened.
-bool ReadWholeFile(const std::string& path, bool binary, std::string& text);
+// The same read; false (and an empty text) when the file cannot be opened or
+// holds more than maxBytes.
+bool ReadWholeFile(const std::string& path, bool binary, std::string& text, size_t maxBytes = SIZE_MAX);
 void SplitString(const std::string& text, StringList& out, const std::string& delimiters);
 void ReadLines(StringList& out, const std::string& path);
 bool ReadStringList(StringList& out, const std::string& path);

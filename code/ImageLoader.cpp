@@ -50,7 +50,7 @@ void Image::Free() {
 bool Image::Load(const std::string& fileName) {
     Free();
     std::string bytes;
-    if (FileLength(fileName) <= MaxImageFileBytes) ReadWholeFile(fileName, true, bytes);
+    ReadWholeFile(fileName, true, bytes, MaxImageFileBytes);
     return Decode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), fileName);
 }
 

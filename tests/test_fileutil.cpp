@@ -68,6 +68,10 @@ TEST_F(FileUtilTest, ReadWholeFileAndLines) {
     EXPECT_EQ(contents, "");
     TestUtil::WriteFile("empty.txt", "");
     EXPECT_TRUE(ReadWholeFile("empty.txt", true, contents));
+    // A bound refuses a longer file whole.
+    EXPECT_TRUE(ReadWholeFile("nul.bin", true, contents, text.size()));
+    EXPECT_FALSE(ReadWholeFile("nul.bin", true, contents, text.size() - 1));
+    EXPECT_EQ(contents, "");
     lines = {"stale"};
     ReadLines(lines, "missing.txt");
     EXPECT_TRUE(lines.empty());
