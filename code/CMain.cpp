@@ -11,7 +11,6 @@
 #include "QuilRenderer.h"
 #include "QuilTransfers.h"
 
-#include <sstream>
 
 namespace {
 
@@ -19,18 +18,6 @@ const uint8_t KeyLeftControl = 29, KeyRightControl = 157;
 const uint32_t SendFailedColor = 0xFF9696DC;
 const uint32_t OverlayColor = 0x50444444;
 const float ScrollRange = 224;  // thumb travel in pixels
-
-// Host word and port of "data\\quil_ip.txt"; false when it cannot be read.
-bool ReadServerAddress(std::string& host, int& port) {
-    std::string text = ReadWholeFile("data\\quil_ip.txt", false);
-    std::istringstream words(text);
-    std::string hostWord;
-    int portNumber = 0;
-    if (!(words >> hostWord >> portNumber)) return false;
-    host = hostWord;
-    port = portNumber;
-    return true;
-}
 
 }  // namespace
 
@@ -110,7 +97,7 @@ CMain::CMain() {
 void CMain::Connect() {
     std::string host = "Failed to load";
     int port = 0;
-    if (ReadServerAddress(host, port)) {
+    if (ReadServerAddress("data\\quil_ip.txt", host, port)) {
         textWindow->AddText(G::Text("Connecting to quillmor server at " + host + " on port " + std::to_string(port) +
                                     " ...\n"));
     } else {

@@ -24,11 +24,6 @@ int32_t WordToInt(const std::string& word) {
     return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
-int32_t ReadInt32(const char* p) {
-    const unsigned char* u = reinterpret_cast<const unsigned char*>(p);
-    return static_cast<int32_t>(uint32_t(u[0]) | uint32_t(u[1]) << 8 | uint32_t(u[2]) << 16 | uint32_t(u[3]) << 24);
-}
-
 const int32_t BlockHeaderSize = 10;
 
 const char RequestCommand[] = "RC ";

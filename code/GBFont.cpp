@@ -238,6 +238,8 @@ Text& Text::operator=(const Text& value) {
 }
 
 Text& Text::operator+=(const Text& other) {
+    // Appending walks the other's runs while this one's grow.
+    if (&other == this) return *this += Text(other);
     size_t oldLength = AsText().size();
     Add(other);
     AppendColorRuns(runs, oldLength, other.runs);

@@ -1,10 +1,13 @@
 #include "GBTextLayout.h"
+#include "StaticOrder.h"
 
 #include <algorithm>
 
 namespace G {
 
 namespace {
+
+const ColorRunList noRuns STATIC_ORDER(STATIC_GRAPHICS);
 
 void AppendColorCode(std::string& line, uint32_t color) {
     line += ColorCode;
@@ -85,7 +88,6 @@ TextLine GetTextLine(const std::string& text, const ColorRunList& runs, size_t s
 
 void MeasureText(const std::string& text, const GlyphMetrics& metrics, float wrapWidth, float& width,
                  float& height) {
-    static const ColorRunList noRuns;
     width = height = 0;
     size_t start = 0;
     for (;;) {

@@ -9,15 +9,16 @@
 #include "GLTexture.h"
 #include "GLVert.h"
 #include "LogFile.h"
+#include "StaticOrder.h"
 
 namespace G {
 
 namespace {
 
 bool insideBlock = false;
-Matrix projection = Matrix::Identity();
-Matrix viewTransposed = Matrix::Identity();
-Matrix worldTransposed = Matrix::Identity();
+Matrix projection STATIC_ORDER(STATIC_GRAPHICS) = Matrix::Identity();
+Matrix viewTransposed STATIC_ORDER(STATIC_GRAPHICS) = Matrix::Identity();
+Matrix worldTransposed STATIC_ORDER(STATIC_GRAPHICS) = Matrix::Identity();
 
 const GLenum CompareTable[] = {GL_NEVER, GL_ALWAYS, GL_EQUAL, GL_NOTEQUAL, GL_LESS, GL_LEQUAL, GL_GREATER, GL_GEQUAL};
 const GLenum StencilTable[] = {GL_KEEP, GL_ZERO, GL_REPLACE, GL_INCR, GL_DECR, GL_INVERT};

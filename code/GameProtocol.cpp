@@ -6,12 +6,14 @@
 #include "NetClient.h"
 #include "QuilGfxLoader.h"
 #include "WorldMap.h"
+#include "platform/PlatformSystem.h"
+#include "StaticOrder.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-GameHooks TheGameHooks;
+GameHooks TheGameHooks STATIC_ORDER(STATIC_GAME);
 
 // --- numbers and coordinates ----------------------------------------------
 

@@ -94,7 +94,7 @@ int RunLoop() {
         }
         float seconds = 0;
         if (clock.FrameDue(Platform::PerfCounter(), seconds)) RunFrame(seconds);
-        Platform::SleepMilliseconds(0);
+        Platform::YieldTimeSlice();
     }
     return exitCode;
 }

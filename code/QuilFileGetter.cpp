@@ -20,20 +20,6 @@ struct ServerAddress {
     int port = 0;
 };
 
-bool ReadServerAddress(ServerAddress& address) {
-    FILE* file = OpenFile(AddressFile, "rb");
-    if (!file) return false;
-    // Two words are all there is; a bounded read keeps a huge file harmless.
-    char text[1024];
-    size_t got = std::fread(text, 1, sizeof text, file);
-    std::fclose(file);
-    StringList words;
-    SplitString(std::string(text, got), words, " \t\r\n");
-    if (!words.empty()) address.host = words[0];
-    if (words.size() > 1) address.port = std::atoi(words[1].c_str());
-    return true;
-}
-
 // Ids go into the log as the server sent them, control bytes made visible.
 std::string Printable(const std::string& text) {
     std::string out;
@@ -100,7 +86,7 @@ QuilFileGetter::QuilFileGetter(const std::string& dreamId, const std::string& fo
 
 bool QuilFileGetter::ConnectToFileServer() {
     ServerAddress address;
-    if (!ReadServerAddress(address))
+    if (!ReadServerAddress(AddressFile, address.host, address.port))
         ErrorLog << "Failed to load quil's file-server ip and port from \\data\\quilfile_ip.txt file.\n";
     if (connection.Connect(address.host, address.port)) return true;
     ErrorLog << "Failed to connect to quil file server.\n";

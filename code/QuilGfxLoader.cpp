@@ -23,18 +23,6 @@ const char* const PartNames[ColorPartCount] = {"badge", "bracer", "boot",    "ca
 const char* const ColorPairsFile = "data\\colors\\colors.txt";
 const size_t PcxPaletteSize = 768;
 
-// The whole file as bytes, or false when it cannot be opened.
-bool ReadFileBytes(const std::string& path, std::string& bytes) {
-    FILE* file = OpenFile(path, "rb");
-    if (!file) return false;
-    bytes.clear();
-    char block[4096];
-    size_t got;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0) bytes.append(block, got);
-    std::fclose(file);
-    return true;
-}
-
 uint8_t Low8(long long value) { return static_cast<uint8_t>(value & 0xFF); }
 
 }  // namespace
@@ -66,7 +54,7 @@ void LoadPcxPalette(const std::string& path) {
 void LoadColorPairs(ColorNameMap& map) {
     map.clear();
     std::string bytes;
-    if (!ReadFileBytes(ColorPairsFile, bytes)) {
+    if (!ReadWholeFile(ColorPairsFile, true, bytes)) {
         ErrorLog << "Failed to open data\\colors\\colors.txt to load color pairs.\n";
         return;
     }
@@ -81,7 +69,7 @@ void LoadColorPairs(ColorNameMap& map) {
 void LoadColorIndices(const std::string& path, const ColorNameMap& map, PartColorTable& table) {
     if (map.empty()) return;
     std::string bytes;
-    if (!ReadFileBytes(path, bytes)) {
+    if (!ReadWholeFile(path, true, bytes)) {
         ErrorLog << "Failed to open " << path << " to load color indices from.\n";
         return;
     }
@@ -152,7 +140,7 @@ void ReadShape(ByteReader& in, Shape& shape) {
 bool LoadShapeFile(ShapeList& shapes, const std::string& path) {
     shapes.clear();
     std::string bytes;
-    if (!ReadFileBytes(path, bytes)) {
+    if (!ReadWholeFile(path, true, bytes)) {
         ErrorLog << "Unable to open " << path << " to load FSH data.\n";
         return false;
     }

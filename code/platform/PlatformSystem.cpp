@@ -7,7 +7,6 @@
 #include <elfutils/libdwfl.h>
 #include <execinfo.h>
 #include <pthread.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -60,6 +59,8 @@ int64_t PerfFrequency() { return 1000000000; }
 uint32_t TickMilliseconds() { return static_cast<uint32_t>(PerfCounter() / 1000000); }
 
 void SleepMilliseconds(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+void YieldTimeSlice() { std::this_thread::yield(); }
 
 // --- call stacks -----------------------------------------------------------
 
@@ -224,7 +225,7 @@ static bool FindEntry(const fs::path& folder, const std::string& name, fs::path&
     return false;
 }
 
-std::string ResolvePath(const std::string& path) {
+static std::string ResolvePath(const std::string& path) {
     std::string slashed = path;
     std::replace(slashed.begin(), slashed.end(), '\\', '/');
     std::error_code ec;
@@ -265,11 +266,6 @@ bool CreateDirectory(const std::string& path) {
 
 bool DeleteFile(const std::string& path) { return std::remove(ResolvePath(path).c_str()) == 0; }
 
-bool FileExists(const std::string& path) {
-    std::error_code ec;
-    return fs::is_regular_file(ResolvePath(path), ec);
-}
-
 void ListFiles(const std::string& folder, const std::string& suffix,
                std::function<void(const std::string&)> each) {
     std::error_code ec;
@@ -293,10 +289,8 @@ static std::mutex hookMutex;
 
 // Never destroyed: the memory manager's exit report, after every other
 // static is gone, still shows its boxes through the hook.
-static MessageBoxHook& Hook() {
-    static Immortal<MessageBoxHook> hook;
-    return *hook;
-}
+static Immortal<MessageBoxHook> hook STATIC_ORDER(STATIC_ERRORLOG);
+static MessageBoxHook& Hook() { return *hook; }
 
 void SetMessageBoxHook(MessageBoxHook hook) {
     std::lock_guard<std::mutex> lock(hookMutex);
@@ -341,8 +335,6 @@ bool ShowMessageBox(const std::string& text, const std::string& caption, bool ye
 }
 
 // --- process ---------------------------------------------------------------
-
-void SetHighPriority(bool high) { setpriority(PRIO_PROCESS, 0, high ? -5 : 0); }
 
 std::string OperatingSystemName() {
     utsname name;

@@ -18,6 +18,8 @@ int64_t PerfFrequency();
 // Milliseconds since an arbitrary start, wrapping like a 32-bit tick count.
 uint32_t TickMilliseconds();
 void SleepMilliseconds(unsigned ms);
+// Gives up the rest of the time slice (a sleep of 0 returns at once).
+void YieldTimeSlice();
 
 // Call stacks: addresses are cheap to capture; text is made only on demand.
 // Both skip `skip` innermost frames besides their own; the first address is
@@ -43,16 +45,14 @@ FrameInfo DescribeFrame(void* pc);
 // trailing period or line break.
 std::string LastErrorText();
 
-// Backslash paths of the game's folder, resolved for this file system:
-// separators become '/', and a path that does not exist as written is looked
-// up component by component ignoring ASCII case. A path that cannot be
-// resolved is returned as written (with '/'), so new files are created as named.
-std::string ResolvePath(const std::string& path);
-// fopen through ResolvePath.
+// Files and folders are named with the backslash paths of the game's folder,
+// resolved for this file system: separators become '/', and a path that does
+// not exist as written is looked up component by component ignoring ASCII
+// case. A path that cannot be resolved is taken as written (with '/'), so new
+// files are created as named.
 FILE* OpenFile(const std::string& path, const char* mode);
 bool CreateDirectory(const std::string& path);  // true if it exists afterwards
 bool DeleteFile(const std::string& path);
-bool FileExists(const std::string& path);
 // Names (not paths) of the regular files in `folder` whose names end with
 // `suffix`, ignoring ASCII case, sorted by name.
 void ListFiles(const std::string& folder, const std::string& suffix, std::function<void(const std::string&)> each);
@@ -66,9 +66,6 @@ bool ShowMessageBox(const std::string& text, const std::string& caption, bool ye
 // function restores the real boxes.
 using MessageBoxHook = std::function<bool(const std::string& text, const std::string& caption, bool yesNo)>;
 void SetMessageBoxHook(MessageBoxHook hook);
-
-// Process priority: best effort.
-void SetHighPriority(bool high);
 
 // "<system> <release>" and the CPU vendor (empty where there is none).
 std::string OperatingSystemName();

@@ -1,10 +1,14 @@
 #include "platform/PlatformWindow.h"
 
+#include "StaticOrder.h"
 #include "platform/PlatformWindowInternal.h"
 
 #include <SDL.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <deque>
 
@@ -13,8 +17,8 @@ namespace Platform {
 static SDL_Window* window = nullptr;
 static SDL_GLContext context = nullptr;
 static SDL_GLContext chosenContext = nullptr;  // made by ChooseGLFormat, handed over by CreateGLContext
-static std::string windowError;
-static std::deque<WindowMessage> pending;
+static std::string windowError STATIC_ORDER(STATIC_WINDOW);
+static std::deque<WindowMessage> pending STATIC_ORDER(STATIC_WINDOW);
 static bool quitPosted = false;
 static int quitCode = 0;
 static bool destroySent = false;
@@ -119,9 +123,33 @@ void MainWindowSize(int& width, int& height) {
     if (window) SDL_GetWindowSize(window, &width, &height);
 }
 
+// Niceness can only be lowered again with the privilege or the RLIMIT_NICE
+// allowance to do so; without it a lowered priority would stay for the run.
+static bool MayReturnTo(int niceness) {
+    if (geteuid() == 0) return true;
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NICE, &limit) != 0) return false;
+    return limit.rlim_cur == RLIM_INFINITY || 20 - int(limit.rlim_cur) <= niceness;
+}
+
+static bool priorityLowered = false;
+static int nicenessBeforeLowering = 0;
+
 void SetProcessPriority(ProcessPriority priority) {
-    int niceness = priority == ProcessPriority::Normal ? 0 : (priority == ProcessPriority::BelowNormal ? 5 : 19);
-    setpriority(PRIO_PROCESS, 0, niceness);
+    if (priority == ProcessPriority::Normal) {
+        if (priorityLowered) setpriority(PRIO_PROCESS, 0, nicenessBeforeLowering);
+        priorityLowered = false;
+        return;
+    }
+    if (!priorityLowered) {
+        errno = 0;
+        int current = getpriority(PRIO_PROCESS, 0);
+        if (errno != 0 || !MayReturnTo(current)) return;
+        nicenessBeforeLowering = current;
+        priorityLowered = true;
+    }
+    int lowered = priority == ProcessPriority::BelowNormal ? 5 : 19;
+    setpriority(PRIO_PROCESS, 0, std::max(lowered, nicenessBeforeLowering));
 }
 
 uint32_t FocusChangeCount() { return focusChanges; }
