@@ -1,6 +1,9 @@
 // Diagnostic logs: plain text appended to files in the working folder, and the
 // call-stack texts that reports carry.
 #pragma once
+#include <atomic>
+#include <cstdint>
+#include <mutex>
 #include <string>
 
 class LogFile {
@@ -23,10 +26,28 @@ public:
     // Empties the file again (tests look at one report at a time).
     void Truncate();
 
+    // A whole report. The same report again right after itself is only
+    // counted: a count line follows at 10, 100, 1000... repeats, and the
+    // final count when another report comes.
+    void WriteReport(const std::string& report);
+
+    // A server or a broken file can make reports without end; past this many
+    // bytes the file gets one line saying so and then nothing more.
+    static const uint64_t DefaultCeiling = 32u << 20;
+    void SetCeiling(uint64_t bytes) { ceiling = bytes; }
+
 private:
     void Write(const char* text);
+    void WriteRepeatCount();
     char name[256];
     bool echo;
+    uint64_t ceiling = DefaultCeiling;
+    std::atomic<uint64_t> written{0};
+    std::atomic<bool> full{false};
+    // The report last written by WriteReport and how often it came since.
+    std::mutex reportLock;
+    std::string lastReport;
+    uint64_t repeats = 0;
 };
 
 // The program's logs. They are never destroyed, so the statics destroyed
