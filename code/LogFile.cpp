@@ -3,6 +3,7 @@
 #include "StaticOrder.h"
 #include "platform/PlatformSystem.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -18,8 +19,7 @@ void LogFile::Truncate() {
     full = false;
     {
         std::lock_guard<std::mutex> hold(reportLock);
-        lastReport.clear();
-        repeats = 0;
+        recentReports.clear();
     }
     if (!name[0]) return;
     if (FILE* f = Platform::OpenFile(name, "w+")) std::fclose(f);
@@ -60,20 +60,29 @@ void LogFile::Write(const char* text) {
     if (name[0]) AppendToFile(name, text, length);
 }
 
-void LogFile::WriteRepeatCount() {
-    const std::string firstLine = lastReport.substr(0, lastReport.find('\n'));
-    *this << "  -repeated " << std::to_string(repeats) << " more times: " << firstLine << "\n";
+void LogFile::WriteRepeatCount(const RecentReport& report) {
+    const std::string firstLine = report.text.substr(0, report.text.find('\n'));
+    *this << "  -repeated " << std::to_string(report.repeats) << " more times: " << firstLine << "\n";
 }
+
+// A few: the reports a frame repeats are those of a handful of places.
+static const size_t RecentReportCount = 8;
 
 void LogFile::WriteReport(const std::string& report) {
     std::lock_guard<std::mutex> hold(reportLock);
-    if (report == lastReport) {
-        if (IsCountStep(++repeats)) WriteRepeatCount();
+    auto found = std::find_if(recentReports.begin(), recentReports.end(),
+                              [&report](const RecentReport& recent) { return recent.text == report; });
+    if (found != recentReports.end()) {
+        if (IsCountStep(++found->repeats)) WriteRepeatCount(*found);
+        std::rotate(recentReports.begin(), found, found + 1);
         return;
     }
-    if (repeats > 0 && !IsCountStep(repeats)) WriteRepeatCount();
-    lastReport = report;
-    repeats = 0;
+    if (recentReports.size() == RecentReportCount) {
+        const RecentReport& oldest = recentReports.back();
+        if (oldest.repeats > 0 && !IsCountStep(oldest.repeats)) WriteRepeatCount(oldest);
+        recentReports.pop_back();
+    }
+    recentReports.insert(recentReports.begin(), RecentReport{report, 0});
     Write(report.c_str());
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 class LogFile {
 public:
@@ -26,9 +27,9 @@ public:
     // Empties the file again (tests look at one report at a time).
     void Truncate();
 
-    // A whole report. The same report again right after itself is only
-    // counted: a count line follows at 10, 100, 1000... repeats, and the
-    // final count when another report comes.
+    // A whole report. A report that is one of the last few written is only
+    // counted: a count line follows at its 10th, 100th, 1000th... repeat,
+    // and its final count once it has not come for a while.
     void WriteReport(const std::string& report);
 
     // A server or a broken file can make reports without end; past this many
@@ -38,16 +39,18 @@ public:
 
 private:
     void Write(const char* text);
-    void WriteRepeatCount();
+    struct RecentReport {
+        std::string text;
+        uint64_t repeats = 0;
+    };
+    void WriteRepeatCount(const RecentReport& report);
     char name[256];
     bool echo;
     uint64_t ceiling = DefaultCeiling;
     std::atomic<uint64_t> written{0};
     std::atomic<bool> full{false};
-    // The report last written by WriteReport and how often it came since.
     std::mutex reportLock;
-    std::string lastReport;
-    uint64_t repeats = 0;
+    std::vector<RecentReport> recentReports;  // most recent first
 };
 
 // The program's logs. They are never destroyed, so the statics destroyed

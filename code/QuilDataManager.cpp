@@ -58,8 +58,11 @@ bool DreamPortalList::Append(DreamPortal portal) {
         WarnOnce(warned, "Warning: more dream portals on the map than the client keeps; further ones are ignored.\n");
         return false;
     }
-    if (portal.name.size() > MaxPortalFieldLength) portal.name.resize(MaxPortalFieldLength);
-    if (portal.text.size() > MaxPortalFieldLength) portal.text.resize(MaxPortalFieldLength);
+    for (std::string* field : {&portal.name, &portal.text})
+        if (field->size() > MaxPortalFieldLength) {
+            field->resize(MaxPortalFieldLength);
+            field->shrink_to_fit();
+        }
     portals.push_back(std::move(portal));
     return true;
 }
