@@ -353,6 +353,10 @@ const int64_t LineBudgetNanoseconds = 4 * 1000 * 1000;
 
 bool Connected() { return state.connection && state.connection->IsConnected(); }
 
+int64_t FrameDeadline() {
+    return Platform::PerfCounter() + LineBudgetNanoseconds * Platform::PerfFrequency() / 1000000000;
+}
+
 // The lines of the pump's first batch are the greeting, even when the
 // budget leaves some of them to later frames.
 void PassHandledBytes(size_t count) {
@@ -395,9 +399,9 @@ void HandleBufferedLines(int64_t deadline) {
 
 }  // namespace
 
-void TakeServerBytes(const char* bytes, size_t size) {
+void TakeServerBytes(const char* bytes, size_t size, bool withinFrameBudget) {
     state.buffer.append(bytes, size);
-    HandleBufferedLines(0);
+    HandleBufferedLines(withinFrameBudget ? FrameDeadline() : 0);
 }
 
 void SetServerConnection(NET::Client* connection) { state.connection = connection; }
@@ -422,7 +426,7 @@ bool SendServerLine(std::string_view line) {
 
 void PumpServerInput() {
     if (!state.connection) return;
-    const int64_t deadline = Platform::PerfCounter() + LineBudgetNanoseconds * Platform::PerfFrequency() / 1000000000;
+    const int64_t deadline = FrameDeadline();
     if (state.buffer.size() < MaxWaitingBytes && state.connection->ReceivedByteCount() > 0) {
         if (state.connection->IsConnected() && state.connection->ReceiveData(state.block))
             state.buffer.append(state.block.data(), state.block.size());
