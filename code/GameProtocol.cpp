@@ -357,14 +357,6 @@ int64_t FrameDeadline() {
     return Platform::PerfCounter() + LineBudgetNanoseconds * Platform::PerfFrequency() / 1000000000;
 }
 
-// The lines of the pump's first batch are the greeting, even when the
-// budget leaves some of them to later frames.
-void PassHandledBytes(size_t count) {
-    if (!state.firstBatchTaken) return;
-    state.greetingBytes -= std::min(count, state.greetingBytes);
-    if (state.greetingBytes == 0) state.greeting = false;
-}
-
 // Hands complete lines to HandleServerLine, in order, until the clock passes
 // `deadline` (0: no deadline), and keeps the rest. Each byte is searched
 // once and the handled lines leave the buffer in one move.
@@ -384,13 +376,16 @@ void HandleBufferedLines(int64_t deadline) {
         if (!state.dropping) HandleServerLine(std::string_view(base + start, end - start));
         state.dropping = false;
         start = end + 1;
+        // The lines of the pump's first batch are the greeting, even when
+        // the budget leaves some of them to later frames.
         if (state.firstBatchTaken && start >= state.greetingBytes) state.greeting = false;
     }
     state.buffer.erase(0, start);
-    PassHandledBytes(start);
+    state.greetingBytes -= std::min(start, state.greetingBytes);
     state.scanned = allSearched ? state.buffer.size() : 0;
     if (allSearched && state.buffer.size() > MaxServerLineLength) {
-        ErrorLog << "Warning: server line longer than " << int(MaxServerLineLength) << " bytes dropped.\n";
+        if (!state.dropping)
+            ErrorLog << "Warning: server line longer than " << int(MaxServerLineLength) << " bytes dropped.\n";
         state.buffer.clear();
         state.scanned = 0;
         state.dropping = true;
