@@ -116,7 +116,9 @@ TEST(Stores, CeilingsKeepWhatCameFirstAndWarnOnce) {
     while (texts.TakeText(out)) {}
     texts.QueueText(std::string(MaxQueuedTextBytes, 'b'));
     texts.QueueText("c");
-    EXPECT_EQ(texts.Count(), 1u);
+    ASSERT_TRUE(texts.TakeText(out));
+    EXPECT_EQ(out.size(), MaxQueuedTextBytes);
+    EXPECT_FALSE(texts.TakeText(out));
     std::string log = ReadFile("_error.txt");
     for (const char* warning : {"Warning: more characters on the map", "Warning: more dream portals on the map",
                                 "Warning: more text waiting for the text window"})
