@@ -11,6 +11,7 @@
 #include "QuilRenderer.h"
 #include "QuilTransfers.h"
 
+#include <deque>
 
 namespace {
 
@@ -18,6 +19,7 @@ const uint8_t KeyLeftControl = 29, KeyRightControl = 157;
 const uint32_t SendFailedColor = 0xFF9696DC;
 const uint32_t OverlayColor = 0x50444444;
 const float ScrollRange = 224;  // thumb travel in pixels
+const size_t WindowEntries = 60;
 
 }  // namespace
 
@@ -33,16 +35,13 @@ uint32_t LineColorFor(char firstByte) {
 
 G::Text ColoredText(const std::string& text) {
     G::Text result;
-    std::string run;
     result.AddColor(LineColorFor(text.empty() ? '\0' : text[0]));
-    for (size_t i = 0; i < text.size(); ++i) {
-        run += text[i];
-        if (text[i] != '\n') continue;
-        result += G::Text(run);
-        run.clear();
-        result.AddColor(LineColorFor(i + 1 < text.size() ? text[i + 1] : '\0'));
+    size_t start = 0;
+    for (size_t feed; (feed = text.find('\n', start)) != std::string::npos; start = feed + 1) {
+        result += G::Text(text.substr(start, feed + 1 - start));
+        result.AddColor(LineColorFor(feed + 1 < text.size() ? text[feed + 1] : '\0'));
     }
-    if (!run.empty()) result += G::Text(run);
+    if (start < text.size()) result += G::Text(text.substr(start));
     return result;
 }
 
@@ -85,7 +84,7 @@ CMain::CMain() {
     InstallTransferHooks();
     inputText.SetPosition(50, 555);
     inputText.SetWidth(700);
-    textWindow = new2(G::TextWindow, G::TextWindow(40, 300, 700, 250, 60, 16, "", false, 0.5f));
+    textWindow = new2(G::TextWindow, G::TextWindow(40, 300, 700, 250, int(WindowEntries), 16, "", false, 0.5f));
     Connect();
     InitRenderers();
     InstallRendererHooks();
@@ -143,9 +142,16 @@ void CMain::Update(float seconds) {
     UpdateRenderers(seconds);
 }
 
+// The window keeps only its newest entries: of a large batch, the older
+// texts are never laid out.
 void CMain::TakeQueuedTexts() {
+    std::deque<std::string> texts;
     std::string text;
-    while (TakeText(text)) textWindow->AddText(ColoredText(text));
+    while (TakeText(text)) {
+        texts.push_back(std::move(text));
+        if (texts.size() > WindowEntries) texts.pop_front();
+    }
+    for (const std::string& each : texts) textWindow->AddText(ColoredText(each));
 }
 
 void CMain::TakeTypedInput() {

@@ -86,6 +86,18 @@ TextLine GetTextLine(const std::string& text, const ColorRunList& runs, size_t s
     return line;
 }
 
+size_t LengthOfRows(const std::string& text, const GlyphMetrics& metrics, float wrapWidth, size_t rows,
+                    size_t maxLength) {
+    static const ColorRunList noRuns;
+    // Rows only cut what is within maxLength: the walk never reads beyond it.
+    const std::string head = text.size() > maxLength ? text.substr(0, maxLength) : std::string();
+    const std::string& walked = text.size() > maxLength ? head : text;
+    size_t length = 0;
+    for (size_t row = 0; row < rows && length < walked.size(); ++row)
+        length += GetTextLine(walked, noRuns, length, metrics, wrapWidth, false).consumed;
+    return length;
+}
+
 void MeasureText(const std::string& text, const GlyphMetrics& metrics, float wrapWidth, float& width,
                  float& height) {
     width = height = 0;

@@ -207,3 +207,13 @@ TEST(TextVertices, ColorCodeBytesOfAnyValueAreNotGlyphs) {
     ASSERT_EQ(BuildTextVertices("ab", {{1, odd}}, Metrics(), 0, 0, 0, v.data()), 12u);
     EXPECT_EQ(v[6].color, odd);
 }
+
+// Widths of 12: eight characters reach 96, the ninth crosses the wrap width of 100.
+TEST(TextRows, LengthOfRowsStopsAfterTheRowsAndAtTheLengthBound) {
+    const std::string text = std::string(40, 'a') + "\n" + std::string(5, 'b');
+    struct Case {
+        size_t rows, maxLength, length;
+    } cases[] = {{1, 1000, 8}, {2, 1000, 16}, {5, 1000, 41}, {6, 1000, 46}, {9, 1000, 46}, {6, 30, 30}, {1, 3, 3}};
+    for (const Case& c : cases)
+        EXPECT_EQ(LengthOfRows(text, Metrics(), 100, c.rows, c.maxLength), c.length) << c.rows << " " << c.maxLength;
+}

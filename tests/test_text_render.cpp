@@ -278,6 +278,22 @@ TEST_F(TextRender, ScrollMovesTheStackAsTheExampleSays) {
     EXPECT_LT(LitBox(ReadPixels(40, 300, 700, 16)).right - 40, 10) << "only dots at the top now";
 }
 
+// Sixteen rows of 16 pixels reach past the 250 of the window: the most it can show.
+TEST_F(TextRender, AnEntryTallerThanTheWindowKeepsTheRowsTheWindowShows) {
+    G::TextWindow window = GameWindow();
+    G::Text tall("word ");
+    for (int i = 0; i < 15; ++i) tall += tall;  // 160 KB of words
+    tall.AddColor(Blue);
+    tall += G::Text("tail");
+    window.AddText(tall);
+    window.AddText(G::Text(std::string(100000, '\x02')));  // characters that take no room
+    G::Text& kept = window.GetLine(0).text;
+    EXPECT_EQ(window.GetLine(0).height, 16 * 16);
+    EXPECT_LT(kept.AsText().size(), 16u * 700 / 5);
+    EXPECT_TRUE(kept.GetColorRuns().empty()) << "the run of the cut tail goes with it";
+    EXPECT_EQ(window.GetLine(1).text.AsText().size(), 16u * 700);
+}
+
 // --- the frame-rate text ---------------------------------------------------
 
 namespace {

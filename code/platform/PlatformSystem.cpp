@@ -266,6 +266,17 @@ bool CreateDirectory(const std::string& path) {
 
 bool DeleteFile(const std::string& path) { return std::remove(ResolvePath(path).c_str()) == 0; }
 
+bool StampFile(const std::string& path, FileStamp& stamp) {
+    std::string resolved = ResolvePath(path);
+    struct stat info;
+    if (stat(resolved.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    std::error_code ec;
+    stamp.path = fs::absolute(resolved, ec).string();
+    stamp.size = uint64_t(info.st_size);
+    stamp.modifiedNanoseconds = int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return true;
+}
+
 void ListFiles(const std::string& folder, const std::string& suffix,
                std::function<void(const std::string&)> each) {
     std::error_code ec;

@@ -53,6 +53,15 @@ std::string LastErrorText();
 FILE* OpenFile(const std::string& path, const char* mode);
 bool CreateDirectory(const std::string& path);  // true if it exists afterwards
 bool DeleteFile(const std::string& path);
+// What tells one state of a file from another without reading it: the
+// resolved path, the size and the modification time. False when there is no such file.
+struct FileStamp {
+    std::string path;
+    uint64_t size = 0;
+    int64_t modifiedNanoseconds = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+bool StampFile(const std::string& path, FileStamp& stamp);
 // Names (not paths) of the regular files in `folder` whose names end with
 // `suffix`, ignoring ASCII case, sorted by name.
 void ListFiles(const std::string& folder, const std::string& suffix, std::function<void(const std::string&)> each);
