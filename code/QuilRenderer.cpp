@@ -10,6 +10,7 @@
 #include "Math3D.h"
 #include "QuilDataManager.h"
 #include "QuilGfxLoader.h"
+#include "QuilRenderObjects.h"
 #include "WorldMap.h"
 
 #include <algorithm>
@@ -22,7 +23,7 @@ namespace {
 
 const float Pi = 3.1415927f;
 const float StartAngle = 0.7853982f;
-const uint8_t KeyPad4 = 75, KeyPad5 = 76, KeyPad6 = 77;
+const uint8_t KeyPad4 = 75, KeyPad5 = 76, KeyPad6 = 77, KeyF10 = 68;
 const float MarkerHalfSize = 0.2f;
 const float PortalRadius = 0.45f, PortalHeight = 2.0f, PortalLabelHeight = 1.5f;
 const int PortalSegments = 10;
@@ -36,6 +37,7 @@ struct WallRenderer {
 FloorRenderer* floors = nullptr;
 CharacterRenderer* characters = nullptr;
 WallRenderer* walls = nullptr;
+QUIL::RenderObjects* items = nullptr;
 G::Texture* portalTexture = nullptr;
 G::Text* labelText = nullptr;
 SmoothCamera camera;
@@ -303,7 +305,7 @@ bool InitRenderers() {
     characters = new2(CharacterRenderer, CharacterRenderer());
     walls = new2(WallRenderer, WallRenderer());
     walls->texture.Load("data\\walls\\stone1.bmp", 1, true, 0);
-    // The item renderer is created here.
+    items = new2(QUIL::RenderObjects, QUIL::RenderObjects());
     portalTexture = new2(G::Texture, G::Texture());
     if (portalTexture->Load("data\\misc\\dream0.png", 1, true, 0)) portalTexture->SetWrap(true, false, true);
     labelText = new2(G::Text, G::Text());
@@ -318,12 +320,13 @@ void ShutdownRenderers() {
     delete2(floors);
     delete2(characters);
     delete2(walls);
-    // The item renderer is destroyed here.
+    delete2(items);
     delete2(labelText);
     delete2(portalTexture);
     floors = nullptr;
     characters = nullptr;
     walls = nullptr;
+    items = nullptr;
     labelText = nullptr;
     portalTexture = nullptr;
 }
@@ -362,7 +365,13 @@ void UpdateRenderers(float seconds) {
     RenderView.mapWidth = TheWorldMap.N;
     RenderView.mapHeight = TheWorldMap.N;
     TheViewCell.Get(RenderView.centerX, RenderView.centerY);
-    // F10 reloads the item renderer and the mesh cache here.
+    // F10 reads items.txt and every model again, so edited models show
+    // without leaving the game.
+    if (items && KeyboardState::WasKeyPressed(KeyF10)) {
+        delete2(items);
+        G::EmptyModelCache();
+        items = new2(QUIL::RenderObjects, QUIL::RenderObjects());
+    }
 }
 
 void RenderWorld() {
@@ -374,7 +383,8 @@ void RenderWorld() {
     DrawWalls(view);
     DrawCharacters(view);
     SetWorldView();
-    // The item renderer draws the view window's items here.
+    items->SetWindow(view.x0, view.x1, view.y0, view.y1);
+    items->Draw();
     DrawHighlight();
     DrawPortals(view);
 }
