@@ -247,4 +247,56 @@ TEST_F(Formats, ModelsTheFormatCannotHoldAreNotCached) {
     EXPECT_FALSE(std::filesystem::exists("gen/long.bmbm"));
 }
 
+std::string BoneRecord(const std::string& name, const std::string& mesh) {
+    std::string record("\x02\0\0\0\0", 5);
+    record += char(name.size()) + name + char(mesh.size()) + mesh + '\0';
+    return record + std::string(48, '\0');
+}
+
+TEST_F(Formats, OddBinaryRecordsAndUnreadableModelsAreReported) {
+    const std::string mesh("\x01\x01m\0\0\0\0\0", 8);  // a mesh "m" without chunks
+    struct Case {
+        std::string bytes;
+        bool loads;
+        const char* message;
+    };
+    const Case cases[] = {
+        {mesh + mesh + BoneRecord("b", "m") + '\0', true, "Note: a mesh went unused in DoLoadBMBMHierarchy.\n"},
+        {BoneRecord("a", "") + BoneRecord("b", "") + '\0', false,
+         "Too many parent bones after DoLoadBMBMHierarchy finished.\n"},
+    };
+    for (const Case& c : cases) {
+        TestUtil::ClearLog("_error.txt");
+        G::Model model;
+        EXPECT_EQ(G::DoLoadBMBMHierarchy(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), true,
+                                         model),
+                  c.loads);
+        EXPECT_EQ(ErrorText(), c.message);
+    }
+    TestUtil::ClearLog("_error.txt");
+    G::Model none;
+    EXPECT_FALSE(G::LoadMeshBMBM("none.bmbm", true, none));
+    EXPECT_EQ(ErrorText(), "Could not open file \"none.bmbm\" for LoadMeshBMBM.\n");
+
+    // Buffers made write-only can be neither welded, nor read for positions, nor saved.
+    TestUtil::WriteFile("box.mbm", MeshTest::ColouredBoxModel(1, 0, 0));
+    G::Model model;
+    ASSERT_TRUE(G::LoadMeshMBM("box.mbm", false, model, true));
+    TestUtil::ClearLog("_error.txt");
+    G::Optimize(model.GetTopBone()->mesh);
+    G::RebuildPositionsMesh(model.GetTopBone()->mesh);
+    EXPECT_FALSE(G::SaveMeshBMBM("box.bmbm", model));
+    const std::string log = ErrorText();
+    EXPECT_EQ(log.find("Cannot optimize mesh chunk.  Vertex/Index buffer not readable.\n  -call stack:\n"), 0u);
+    EXPECT_NE(log.find("RebuildPositionsMesh failing... some ib/vb are write-only.\n  -Call stack:\n"),
+              std::string::npos);
+    EXPECT_NE(log.find("Bad: VB is write only... not readable... but attempt to save it.\n"
+                       "An error occured trying to save box.bmbm\n"),
+              std::string::npos);
+    std::filesystem::create_directory("taken.bmbm");
+    G::Model empty;
+    EXPECT_FALSE(G::SaveMeshBMBM("taken.bmbm", empty));
+    EXPECT_NE(ErrorText().find("Could not open \"taken.bmbm\" to write to.\n"), std::string::npos);
+}
+
 }  // namespace
