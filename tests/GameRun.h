@@ -105,8 +105,9 @@ public:
     // Why the start failed, for the test log.
     const std::string& StartProblem() const { return startProblem; }
     bool Running() const { return !pid.empty() && Log("halcyon.exit").empty(); }
-    // Real key presses (xdotool key names), each held for a few frames so the
-    // once-a-frame keyboard snapshot sees it. Focus goes back to this window
+    // Real key presses (xdotool key names), each held long enough that the
+    // once-a-frame keyboard snapshot sees it even when a sanitizer build on a
+    // busy machine draws a frame in a tenth of a second. Focus goes back to this window
     // before every input: other test programs share the display.
     void Keys(const std::string& keys) {
         std::string command = Focus();
@@ -114,7 +115,7 @@ public:
         while (start < keys.size()) {
             size_t end = std::min(keys.find(' ', start), keys.size());
             std::string key = keys.substr(start, end - start);
-            if (!key.empty()) command += " keydown " + key + " sleep 0.06 keyup " + key + " sleep 0.06";
+            if (!key.empty()) command += " keydown " + key + " sleep 0.2 keyup " + key + " sleep 0.06";
             start = end + 1;
         }
         Shell(command + " 2>/dev/null");
