@@ -134,10 +134,13 @@ size_t BuildTextVertices(const std::string& text, const ColorRunList& runs, cons
                          float wrapWidth, float x, float y, TextVertex* out) {
     size_t count = 0, start = 0;
     uint32_t color = DefaultTextColor;
-    float penY = y + 0.5f;
+    // Glyphs start on pixel edges: GL samples at pixel centres, so a quad
+    // shifted by half a pixel samples every texel on its border and thin
+    // stems drop out where rounding goes the other way.
+    float penY = y;
     for (;;) {
         TextLine line = GetTextLine(text, runs, start, metrics, wrapWidth, true);
-        float penX = x + 0.5f;
+        float penX = x;
         for (size_t k = 0; k < line.text.size(); ++k) {
             unsigned char c = uint8_t(line.text[k]);
             if (c == uint8_t(ColorCode) && k + 4 < line.text.size()) {
