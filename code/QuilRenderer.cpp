@@ -375,7 +375,9 @@ void RenderWorld() {
     DrawCharacters(view);
     SetWorldView();
     // The item renderer draws the view window's items here.
-    DrawHighlight();
+    // The pointer may rest off the map; only cells in view are highlighted.
+    // The pointer may rest off the map; only cells in view are highlighted.
+    if (view.Contains(highlightX, highlightY)) DrawHighlight();
     DrawPortals(view);
 }
 
