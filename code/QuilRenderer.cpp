@@ -385,7 +385,8 @@ void RenderWorld() {
     SetWorldView();
     items->SetWindow(view.x0, view.x1, view.y0, view.y1);
     items->Draw();
-    DrawHighlight();
+    // The pointer may rest off the map; only cells in view are highlighted.
+    if (view.Contains(highlightX, highlightY)) DrawHighlight();
     DrawPortals(view);
 }
 
