@@ -196,7 +196,7 @@ TEST_F(TransferTest, UnsafeDreamNamesAreAnsweredAsFailedDownloads) {
         EXPECT_EQ(TakeTexts(), (std::vector<std::string>{"> FAILED", "> Downloading Dream...", FailureText}));
         EXPECT_TRUE(TheTransferList.empty());
         EXPECT_EQ(questions.size(), 1u);
-        EXPECT_EQ(GameServerGot(), "goback\n");
+        EXPECT_EQ(NetTest::Collect(*peer, 7), "goback\n");
     }
     EXPECT_FALSE(std::filesystem::exists("hlcn_tmp"));
     EXPECT_EQ(files.ServedConnections(), 0);
@@ -227,7 +227,7 @@ TEST_F(TransferTest, SurplusDownloadsFailAtOnceAndAreAnswered) {
     ProcessFinishedDownloads();  // the running ones are not finished
     EXPECT_EQ(TheTransferList.size(), 4u);
     EXPECT_EQ(questions.size(), 2u);
-    EXPECT_EQ(GameServerGot(), "goback\ngoback\n");
+    EXPECT_EQ(NetTest::Collect(*peer, 14), "goback\ngoback\n");
 }
 
 TEST_F(TransferTest, EndingAnUnknownTransferOnlyReports) {
