@@ -243,7 +243,7 @@ TEST_F(NetClientLogs, SilentServerTimesOutWhileOtherConnectionsGoOn) {
 
     NET::Client waiting;
     NET::Client* abandoned = new2(NET::Client, NET::Client);
-    ASSERT_TRUE(waiting.ConnectInBackground("127.0.0.1", silent.Port(), 1500));
+    ASSERT_TRUE(waiting.ConnectInBackground("127.0.0.1", silent.Port(), 3000));
     ASSERT_TRUE(abandoned->ConnectInBackground("127.0.0.1", silent.Port()));
     EXPECT_TRUE(waiting.IsConnecting());  // the caller's thread is free at once
     Platform::SleepMilliseconds(200);
@@ -256,7 +256,7 @@ TEST_F(NetClientLogs, SilentServerTimesOutWhileOtherConnectionsGoOn) {
     EXPECT_FALSE(waiting.IsConnected());
     std::string port = std::to_string(silent.Port());
     EXPECT_EQ(ReadFile("_error.txt"), "Failed to connect to host \"127.0.0.1\" port " + port +
-                                          "\n  -no answer from the server within 1500 ms\n");
+                                          "\n  -no answer from the server within 3000 ms\n");
     // Destroying a client whose connection is still being made does not wait for it.
     auto start = std::chrono::steady_clock::now();
     delete2(abandoned);

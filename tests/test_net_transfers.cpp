@@ -201,8 +201,9 @@ TEST_F(TransferTest, UnsafeDreamNamesAreAnsweredAsFailedDownloads) {
         ProcessFinishedDownloads();
         EXPECT_EQ(TakeTexts(), (std::vector<std::string>{"> FAILED", "> Downloading Dream...", FailureText}));
         EXPECT_TRUE(TheTransferList.empty());
-        EXPECT_EQ(GameServerGot(), "goback\n");
+        AnswerQuestions();
         EXPECT_EQ(questions.size(), 1u);
+        EXPECT_EQ(NetTest::Collect(*peer, 7), "goback\n");
     }
     EXPECT_FALSE(std::filesystem::exists("hlcn_tmp"));
     EXPECT_EQ(files.ServedConnections(), 0);
@@ -233,7 +234,7 @@ TEST_F(TransferTest, SurplusDownloadsFailAtOnceAndAreAnswered) {
     ProcessFinishedDownloads();  // the running ones are not finished
     EXPECT_EQ(TheTransferList.size(), 4u);
     EXPECT_EQ(questions.size(), 2u);
-    EXPECT_EQ(GameServerGot(), "goback\ngoback\n");
+    EXPECT_EQ(NetTest::Collect(*peer, 14), "goback\ngoback\n");
 }
 
 TEST_F(TransferTest, EndingAnUnknownTransferOnlyReports) {
