@@ -8,6 +8,7 @@
 #include "ScriptServer.h"
 #include "TestUtil.h"
 #include "WorldMap.h"
+#include "platform/PlatformSystem.h"
 
 #include <chrono>
 #include <filesystem>
