@@ -18,8 +18,8 @@ inline std::string Num(float v) {
     return text;
 }
 
-// Six faces, four vertices each, wound counter-clockwise seen from outside:
-// through the game's camera that is what the item renderer keeps.
+// Six faces, four vertices each, wound clockwise seen from outside: through
+// the game's camera that is what the item renderer keeps.
 inline std::string BoxChunk(const Box& b, bool textured, float r, float g, float bl,
                             const std::string& texture = "") {
     const float n[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
@@ -45,7 +45,7 @@ inline std::string BoxChunk(const Box& b, bool textured, float r, float g, float
                 vertices += Num(r) + " " + Num(g) + " " + Num(bl) + " 1\n";
         }
         const int base = 4 * f;
-        for (int k : {0, 1, 2, 0, 2, 3}) indices += std::to_string(base + k) + " ";
+        for (int k : {0, 2, 1, 0, 3, 2}) indices += std::to_string(base + k) + " ";
     }
     std::string chunk = "Chunk {\n";
     if (!texture.empty()) chunk += "TextureC { 0 " + texture + " }\n";

@@ -136,7 +136,7 @@ private:
     }
 
     // Indices stay inside the chunk, and each triangle is wound the way its
-    // normals face (counter-clockwise seen from the front).
+    // normals face (clockwise seen from the front, as the item renderer keeps).
     void CheckTriangles(const std::vector<long>& indices, const std::vector<Vertex>& vertices) {
         if (indices.empty() || indices.size() % 3 != 0 || vertices.empty()) return Problem("chunk without triangles");
         for (long i : indices)
@@ -147,7 +147,7 @@ private:
             for (int k = 0; k < 3; ++k) u[k] = b.p[k] - a.p[k], w[k] = c.p[k] - a.p[k];
             for (int k = 0; k < 3; ++k) cross[k] = u[(k + 1) % 3] * w[(k + 2) % 3] - u[(k + 2) % 3] * w[(k + 1) % 3];
             for (int k = 0; k < 3; ++k) normal += cross[k] * (a.n[k] + b.n[k] + c.n[k]), area += cross[k] * cross[k];
-            if (area > 1e-10 && normal <= 0) return Problem("triangle wound against its normals");
+            if (area > 1e-10 && normal >= 0) return Problem("triangle wound against its normals");
         }
         triangles += static_cast<int>(indices.size() / 3);
     }
@@ -258,7 +258,7 @@ TEST_F(ItemFiles, CheckerCatchesBrokenModels) {
     const std::string broken[] = {
         replaced("RandomID { ", "Mesh { "),             // no RandomID first
         replaced("Indices { 21\n      0 ", "Indices { 21\n      999 "),  // index past the chunk
-        replaced("Indices { 21\n      0 1 2", "Indices { 21\n      0 2 1"),  // wound backwards
+        replaced("Indices { 21\n      0 2 1", "Indices { 21\n      0 1 2"),  // wound backwards
         replaced("ConnectRot { 1 0", "ConnectRot { 2 0"),  // a scaled rotation
         replaced("Mesh { fence_fence }", "Mesh { gate }"),  // a missing mesh
         replaced(" }\n", "}\n"),                          // a brace glued to a word

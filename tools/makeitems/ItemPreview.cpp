@@ -59,7 +59,7 @@ const uint8_t* Texel(const std::map<std::string, RgbaImage>& textures, const std
 void DrawTriangle(Canvas& canvas, const Screen s[3], const ModelVertex* v[3], const ModelChunk& chunk,
                   const std::map<std::string, RgbaImage>& textures) {
     const float area = (s[1].x - s[0].x) * (s[2].y - s[0].y) - (s[2].x - s[0].x) * (s[1].y - s[0].y);
-    if (area >= 0) return;  // counter-clockwise on a y-down canvas is the front
+    if (area <= 0) return;  // clockwise on a y-down canvas is the front
     const int x0 = std::max(0, static_cast<int>(std::min({s[0].x, s[1].x, s[2].x})));
     const int x1 = std::min(canvas.image.width - 1, static_cast<int>(std::max({s[0].x, s[1].x, s[2].x})) + 1);
     const int y0 = std::max(0, static_cast<int>(std::min({s[0].y, s[1].y, s[2].y})));

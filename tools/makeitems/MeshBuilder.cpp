@@ -213,10 +213,12 @@ void MeshBuilder::AddFace(ModelChunk& chunk, const std::vector<ModelVertex>& ver
                     r[2] * n.x + r[5] * n.y + r[8] * n.z};
         chunk.vertices.push_back(v);
     }
+    // Stored clockwise seen from outside: the item renderer keeps faces that
+    // are clockwise on the screen, and the view is not mirrored.
     for (size_t i = 1; i + 1 < vertices.size(); ++i) {
         chunk.indices.push_back(first);
-        chunk.indices.push_back(static_cast<uint16_t>(first + i));
         chunk.indices.push_back(static_cast<uint16_t>(first + i + 1));
+        chunk.indices.push_back(static_cast<uint16_t>(first + i));
     }
 }
 

@@ -51,7 +51,8 @@ public:
     // model space and stored relative to it.
     MeshBuilder(std::string name, const Frame& bone);
 
-    // A convex polygon, counter-clockwise seen from its front. With
+    // A convex polygon, counter-clockwise seen from its front (the file
+    // stores its triangles the other way round, as the renderer wants). With
     // `normals` (one per point) the vertices carry those instead of the
     // face normal, for rounded shapes.
     void Polygon(const std::vector<Vec3>& points, const Paint& paint, const std::vector<Vec3>* normals = nullptr);
