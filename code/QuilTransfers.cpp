@@ -86,6 +86,16 @@ void EndTransfer(const TransferRecord& record) {
 }
 
 void ProcessFinishedDownloads() {
+    // Downloads refused before they started cost no work: all of them are
+    // answered at once, so a burst of them joins one question instead of
+    // raising a new one each frame after the player has answered.
+    for (;;) {
+        auto refused = std::find_if(TheTransferList.begin(), TheTransferList.end(),
+                                    [](const TransferRecord& r) { return !r.getter && IsFinishedDreamDownload(r); });
+        if (refused == TheTransferList.end()) break;
+        AskAfterFailedDream();
+        EndTransfer(*refused);
+    }
     for (const TransferRecord& record : TheTransferList) {
         if (!IsFinishedDreamDownload(record)) continue;
         if (LoadDownloadedDream(record.getter))

@@ -233,7 +233,8 @@ TEST_F(TransferTest, SurplusDownloadsFailAtOnceAndAreAnswered) {
     ProcessFinishedDownloads();
     ProcessFinishedDownloads();  // the running ones are not finished
     EXPECT_EQ(TheTransferList.size(), 4u);
-    EXPECT_EQ(questions.size(), 2u);
+    AnswerQuestions();
+    EXPECT_EQ(questions.size(), 1u) << "the same question twice is asked once";
     EXPECT_EQ(NetTest::Collect(*peer, 14), "goback\ngoback\n");
 }
 
