@@ -72,6 +72,7 @@ TEST_F(FileUtilTest, ReadWholeFileAndLines) {
     EXPECT_TRUE(ReadWholeFile("nul.bin", true, contents, text.size()));
     EXPECT_FALSE(ReadWholeFile("nul.bin", true, contents, text.size() - 1));
     EXPECT_EQ(contents, "");
+    EXPECT_EQ(FileLength("empty.txt"), 0u);
     lines = {"stale"};
     ReadLines(lines, "missing.txt");
     EXPECT_TRUE(lines.empty());
