@@ -118,14 +118,6 @@ TEST_F(Items, TableLinesAreCheckedAndReported) {
     EXPECT_EQ(renderer->Entry(5).GetTopBone()->mesh.Name(), "chest");
 }
 
-TEST_F(Items, AnEmptyItemsTxtDrawsNothing) {
-    Make("");
-    EXPECT_EQ(renderer->TableSize(), 1u);
-    TheWorldMap.SetObject(5, 5, 1);
-    DrawFrame();
-    ExpectEmpty(5, 5);
-}
-
 // The camera looks along the column x = 5; cells on it project where
 // G::Project says.
 TEST_F(Items, ModelsStandOnTheirCellsAndUnlistedNumbersShowThePlaceholder) {
@@ -153,10 +145,14 @@ TEST_F(Items, TextureReplacementShowsBothWoods) {
     ExpectShows(5, 8, Blue);
 }
 
-TEST_F(Items, ARendererMadeAfterTheCacheIsEmptiedDrawsTheFilesAsTheyAreNow) {
-    Make("10\n1 red.mbm\n");
+TEST_F(Items, AnEmptyTableDrawsNothingAndARendererMadeAfterTheCacheIsEmptiedDrawsTheFilesAsTheyAreNow) {
+    Make("");
+    EXPECT_EQ(renderer->TableSize(), 1u);
     TheWorldMap.SetObject(5, 5, 1);
     TheWorldMap.SetObject(5, 8, 2);
+    DrawFrame();
+    ExpectEmpty(5, 5);
+    Make("10\n1 red.mbm\n");
     Write("red.mbm", MeshTest::ColouredBoxModel(0, 0, 1));
     renderer.reset();
     G::EmptyModelCache();

@@ -1,18 +1,21 @@
 // The item models, their textures and the item table: what makeitems writes
-// is what the repository holds, every model keeps to the .mbm grammar (read
-// here by a strict checker of its own, independent of the generator), and
-// every object number of the sample maps has a model, and each model shows
-// its outside to the game's camera under the item renderer's cull mode.
+// is what the repository holds, every model loads through the game's loader
+// without a report and keeps what the loader does not check (winding against
+// the normals, the triangle budget), every object number of the sample maps
+// has a model, and each model shows its outside to the game's camera under
+// the item renderer's cull mode.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <set>
 #include <sstream>
 
+#include "GBMesh.h"
 #include "GLRender.h"
 #include "GLTestContext.h"
 #include "ItemModels.h"
@@ -26,189 +29,68 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Vertex {
-    double p[3], n[3];
+// What a loaded model holds, and the first fault found in it.
+struct Loaded {
+    std::string problem;
+    int triangles = 0, bones = 0;
+    bool textured = false;
+    std::set<uint32_t> vertexSizes;
 };
 
-// Reads one .mbm text by the grammar and notes every departure from it.
-class MbmChecker {
-public:
-    MbmChecker(const std::string& text, const std::string& folder) : folder(folder) {
-        std::istringstream in(text);
-        for (std::string t; in >> t;) tokens.push_back(t);
-    }
-
-    void Check() {
-        if (Word() != "RandomID" || !Open() || Float() == 0 || !Close()) Problem("RandomID is not the first construct");
-        while (pos < tokens.size() && problems.empty()) {
-            const std::string keyword = Word();
-            if (keyword == "Mesh") CheckMesh();
-            else if (keyword == "Bone") CheckBone();
-            else Problem("unknown construct " + keyword);
+// Each triangle is wound the way its unit normals face: clockwise seen from
+// the front, as the item renderer keeps.
+void CheckChunk(G::MeshChunk& chunk, Loaded& out) {
+    G::VertexBufferLock vertices(chunk.vertices);
+    G::IndexBufferLock indices(chunk.indices);
+    uint16_t* index = nullptr;
+    const auto* v = static_cast<const uint8_t*>(vertices.GetPointer());
+    if (!v || !indices.GetPointer(index)) return void(out.problem = "unreadable chunk");
+    const uint32_t size = chunk.vertices.GetVertexSize(), count = chunk.indices.GetIndexCount();
+    out.vertexSizes.insert(size);
+    out.textured |= !chunk.textures[0].GetName().empty();
+    if (count == 0 || count % 3) return void(out.problem = "chunk without whole triangles");
+    auto read = [&](uint16_t i, int offset, float (&to)[3]) { std::memcpy(to, v + size_t(i) * size + offset, 12); };
+    for (uint32_t t = 0; t < count; t += 3) {
+        float p[3][3], n[3][3], u[3], w[3], cross[3];
+        double facing = 0, area = 0;
+        for (int k = 0; k < 3; ++k) {
+            read(index[t + k], 0, p[k]);
+            read(index[t + k], 12, n[k]);
+            if (std::fabs(std::hypot(n[k][0], n[k][1], n[k][2]) - 1) > 0.01) return void(out.problem = "normal");
         }
-        CheckTree();
+        for (int k = 0; k < 3; ++k) u[k] = p[1][k] - p[0][k], w[k] = p[2][k] - p[0][k];
+        for (int k = 0; k < 3; ++k) cross[k] = u[(k + 1) % 3] * w[(k + 2) % 3] - u[(k + 2) % 3] * w[(k + 1) % 3];
+        for (int k = 0; k < 3; ++k) facing += cross[k] * (n[0][k] + n[1][k] + n[2][k]), area += cross[k] * cross[k];
+        if (area > 1e-10 && facing >= 0) return void(out.problem = "triangle wound against its normals");
     }
+    out.triangles += int(count / 3);
+}
 
-    std::vector<std::string> problems;
-    int triangles = 0;
-    std::set<std::string> vertexTypes, textures;
-    std::map<std::string, std::vector<std::string>> children;  // bone -> child names
+void CheckBone(G::Bone* bone, Loaded& out) {
+    ++out.bones;
+    for (size_t i = 0; i < bone->mesh.ChunkCount(); ++i) CheckChunk(bone->mesh.Data()->chunks[i], out);
+    for (G::Bone* child : bone->Children()) CheckBone(child, out);
+}
 
-private:
-    std::string Word() { return pos < tokens.size() ? tokens[pos++] : ""; }
-    bool Open() { return Word() == "{" || (Problem("expected {"), false); }
-    bool Close() { return Word() == "}" || (Problem("expected }"), false); }
-    bool AtClose() { return pos < tokens.size() && tokens[pos] == "}"; }
-    void Problem(const std::string& what) { problems.push_back(what + " at token " + std::to_string(pos)); }
-    std::string Name() {
-        Open();
-        std::string name = Word();
-        if (name.find_first_of("{}") != std::string::npos) Problem("a brace as a name");
-        Close();
-        return name;
-    }
-    long Int() {
-        const std::string t = Word();
-        if (t.empty() || t.find_first_not_of("0123456789-") != std::string::npos) Problem("not an integer: " + t);
-        return std::strtol(t.c_str(), nullptr, 10);
-    }
-    double Float() {
-        const std::string t = Word();
-        char* end = nullptr;
-        const double value = std::strtod(t.c_str(), &end);
-        if (t.empty() || t.find_first_not_of("0123456789.-e") != std::string::npos || *end) Problem("not a float: " + t);
-        return value;
-    }
+// A bone sharing a mesh counts that mesh again, as the renderer draws it again.
+Loaded Load(const std::string& path) {
+    Loaded out;
+    TestUtil::ClearLog("_error.txt");
+    G::Model model;
+    if (!model.Load(path, true, false)) out.problem = "not loaded";
+    else CheckBone(model.GetTopBone(), out);
+    const std::string log = TestUtil::ReadFile("_error.txt");
+    if (!log.empty()) out.problem += log;
+    G::EmptyModelCache();
+    return out;
+}
 
-    void CheckMesh() {
-        Open();
-        std::string name;
-        while (!AtClose() && problems.empty()) {
-            const std::string item = Word();
-            if (item == "Name") name = Name();
-            else if (item == "Chunk") CheckChunk();
-            else Problem("unknown mesh item " + item);
-        }
-        Close();
-        if (name.empty() || !meshes.insert(name).second) Problem("mesh without a name of its own");
-    }
-
-    void CheckChunk() {
-        Open();
-        std::vector<long> indices;
-        std::vector<Vertex> vertices;
-        while (!AtClose() && problems.empty()) {
-            const std::string item = Word();
-            if (item == "TextureC" || item == "TextureB") {
-                Open();
-                if (Int() != 0) Problem("texture stage");
-                const std::string file = Word();
-                textures.insert(file);
-                if (!fs::exists(folder + "/" + file)) Problem("missing texture " + file);
-                Close();
-            } else if (item == "Indices") {
-                Open();
-                for (long n = Int(); n > 0; --n) indices.push_back(Int());
-                Close();
-            } else if (item == "Vertices") {
-                Open();
-                const std::string type = Word();
-                const int colours = type == "PNC" ? 4 : type == "PNT2" ? 2 : (Problem("vertex type " + type), 0);
-                vertexTypes.insert(type);
-                for (long n = Int(); n > 0; --n) {
-                    Vertex v;
-                    for (double& c : v.p) c = Float();
-                    for (double& c : v.n) c = Float();
-                    if (std::fabs(std::hypot(v.n[0], v.n[1], v.n[2]) - 1) > 0.01) Problem("normal not of unit length");
-                    for (int k = 0; k < colours; ++k) {
-                        const double c = Float();
-                        if (type == "PNC" && (c < 0 || c > 1)) Problem("colour outside 0..1");
-                    }
-                    vertices.push_back(v);
-                }
-                Close();
-            } else {
-                Problem("unknown chunk item " + item);
-            }
-        }
-        Close();
-        CheckTriangles(indices, vertices);
-    }
-
-    // Indices stay inside the chunk, and each triangle is wound the way its
-    // normals face (clockwise seen from the front, as the item renderer keeps).
-    void CheckTriangles(const std::vector<long>& indices, const std::vector<Vertex>& vertices) {
-        if (indices.empty() || indices.size() % 3 != 0 || vertices.empty()) return Problem("chunk without triangles");
-        for (long i : indices)
-            if (i < 0 || i >= static_cast<long>(vertices.size())) return Problem("index outside the chunk");
-        for (size_t t = 0; t < indices.size(); t += 3) {
-            const Vertex &a = vertices[indices[t]], &b = vertices[indices[t + 1]], &c = vertices[indices[t + 2]];
-            double u[3], w[3], cross[3], normal = 0, area = 0;
-            for (int k = 0; k < 3; ++k) u[k] = b.p[k] - a.p[k], w[k] = c.p[k] - a.p[k];
-            for (int k = 0; k < 3; ++k) cross[k] = u[(k + 1) % 3] * w[(k + 2) % 3] - u[(k + 2) % 3] * w[(k + 1) % 3];
-            for (int k = 0; k < 3; ++k) normal += cross[k] * (a.n[k] + b.n[k] + c.n[k]), area += cross[k] * cross[k];
-            if (area > 1e-10 && normal >= 0) return Problem("triangle wound against its normals");
-        }
-        triangles += static_cast<int>(indices.size() / 3);
-    }
-
-    void CheckBone() {
-        Open();
-        std::string name, mesh;
-        std::vector<std::string> kids;
-        while (!AtClose() && problems.empty()) {
-            const std::string item = Word();
-            if (item == "Name") name = Name();
-            else if (item == "Mesh") mesh = Name();
-            else if (item == "Child") kids.push_back(Name());
-            else if (item == "ConnectPos") Open(), Float(), Float(), Float(), Close();
-            else if (item == "ConnectRot") CheckRotation();
-            else Problem("unknown bone item " + item);
-        }
-        Close();
-        if (!mesh.empty() && !meshes.count(mesh)) Problem("bone asks for a missing mesh " + mesh);
-        if (name.empty() || children.count(name)) Problem("bone without a name of its own");
-        children[name] = kids;
-    }
-
-    void CheckRotation() {
-        Open();
-        double m[9];
-        for (double& v : m) v = Float();
-        Close();
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j) {
-                double dot = 0;
-                for (int k = 0; k < 3; ++k) dot += m[i * 3 + k] * m[j * 3 + k];
-                if (std::fabs(dot - (i == j)) > 0.001) Problem("rotation not orthonormal");
-            }
-    }
-
-    // One top bone; every child named once and existing.
-    void CheckTree() {
-        std::map<std::string, int> parents;
-        for (const auto& [bone, kids] : children)
-            for (const std::string& kid : kids) {
-                if (!children.count(kid)) Problem("missing child " + kid);
-                ++parents[kid];
-            }
-        int tops = 0;
-        for (const auto& [bone, kids] : children) {
-            tops += parents[bone] == 0;
-            if (parents[bone] > 1) Problem("bone with two parents");
-        }
-        if (tops != 1) Problem("not exactly one top bone");
-    }
-
-    std::string folder;
-    std::vector<std::string> tokens;
-    size_t pos = 0;
-    std::set<std::string> meshes;
-};
-
-class ItemFiles : public ::testing::Test {
+class ItemFiles : public GLTest::Suite {
 protected:
-    void SetUp() override { ASSERT_TRUE(WriteItemsFolder("items")); }
+    void SetUp() override {
+        GLTest::Suite::SetUp();
+        ASSERT_TRUE(WriteItemsFolder("items"));
+    }
     TestUtil::ScopedFolder folder{"makeitems"};
 };
 
@@ -226,48 +108,30 @@ TEST_F(ItemFiles, CommittedFilesAreWhatTheGeneratorWrites) {
             << name << " differs from what makeitems writes";
 }
 
-TEST_F(ItemFiles, EveryModelKeepsToTheGrammarAndTheBudget) {
-    std::set<std::string> types;
+TEST_F(ItemFiles, EveryModelLoadsCleanlyWoundOutwardAndWithinTheBudget) {
+    std::set<uint32_t> sizes;
     int models = 0, textured = 0, jointed = 0;
     for (const std::string& name : FilesIn("items")) {
         if (fs::path(name).extension() != ".mbm") continue;
-        MbmChecker check(TestUtil::ReadFile("items/" + name), "items");
-        check.Check();
-        EXPECT_EQ(check.problems, std::vector<std::string>()) << name;
-        EXPECT_GT(check.triangles, 0) << name;
-        EXPECT_LE(check.triangles, 400) << name;
-        types.insert(check.vertexTypes.begin(), check.vertexTypes.end());
+        const Loaded model = Load("items\\" + name);
+        EXPECT_EQ(model.problem, "") << name;
+        EXPECT_GT(model.triangles, 0) << name;
+        EXPECT_LE(model.triangles, 400) << name;
+        sizes.insert(model.vertexSizes.begin(), model.vertexSizes.end());
         ++models;
-        textured += !check.textures.empty();
-        jointed += check.children.size() > 1;
+        textured += model.textured;
+        jointed += model.bones > 1;
     }
     EXPECT_GE(models, 15) << "a placeholder and at least fourteen objects";
     EXPECT_GT(textured * 3, models * 2) << "most models are textured";
     EXPECT_GE(jointed, 4);
-    EXPECT_EQ(types, (std::set<std::string>{"PNC", "PNT2"}));
-}
-
-TEST_F(ItemFiles, CheckerCatchesBrokenModels) {
-    const std::string good = TestUtil::ReadFile("items/fence.mbm");
-    auto replaced = [&](const std::string& from, const std::string& to) {
-        std::string text = good;
-        const size_t at = text.find(from);
-        if (at == std::string::npos) ADD_FAILURE() << "the fence model no longer holds: " << from;
-        return at == std::string::npos ? text : text.replace(at, from.size(), to);
-    };
-    const std::string broken[] = {
-        replaced("RandomID { ", "Mesh { "),             // no RandomID first
-        replaced("Indices { 21\n      0 ", "Indices { 21\n      999 "),  // index past the chunk
-        replaced("Indices { 21\n      0 2 1", "Indices { 21\n      0 1 2"),  // wound backwards
-        replaced("ConnectRot { 1 0", "ConnectRot { 2 0"),  // a scaled rotation
-        replaced("Mesh { fence_fence }", "Mesh { gate }"),  // a missing mesh
-        replaced(" }\n", "}\n"),                          // a brace glued to a word
-    };
-    for (const std::string& text : broken) {
-        MbmChecker check(text, "items");
-        check.Check();
-        EXPECT_FALSE(check.problems.empty()) << text.substr(0, 200);
-    }
+    EXPECT_EQ(sizes, (std::set<uint32_t>{28, 32})) << "coloured and textured vertices";
+    // The winding check itself: one triangle of the fence turned round.
+    std::string fence = TestUtil::ReadFile("items/fence.mbm");
+    const size_t at = fence.find("Indices { 21\n      0 2 1");
+    ASSERT_NE(at, std::string::npos);
+    TestUtil::WriteFile("items/turned.mbm", fence.replace(at, 25, "Indices { 21\n      0 1 2"));
+    EXPECT_EQ(Load("items\\turned.mbm").problem, "triangle wound against its normals");
 }
 
 TEST_F(ItemFiles, EveryObjectOfTheSampleMapsHasAModel) {

@@ -44,6 +44,7 @@ TEST_F(Formats, BrokenTextGetsItsReport) {
          "Error parsing mesh: expected integer... but found: y\nErrors occured parsing the file t.mbm\n"
          "  error stack: Indices Chunk Mesh(name=m)    \n"},
         {"Bone Name", false, "Error parsing mesh: expected {... but found: Name\n"},
+        {"RandomID 1 Bone { Name { b } }", false, "Error parsing mesh: expected {... but found: 1\n"},
         {"Bone { Name { b c } }", false, "Error parsing mesh: expected }... but found: c\n"},
         {"Bone { Name { b }", false, "Error parsing mesh: expected }... but found: \n"},
         {"Thing }", false, "Error parsing mesh: unexpected } while trying to skip scope.\n"},
@@ -104,15 +105,19 @@ TEST_F(Formats, BrokenTextGetsItsReport) {
 
 // A root bone, turned, with a coloured box, and two children: a textured
 // lid and a knob that shares the root's mesh.
-std::string Chest(float randomID) {
+void WriteChest(float randomID) {
     using namespace MeshTest;
+    TestImages::WriteSolidBitmap("m/wood.bmp", 4, 4, 0xFF996633);
     MeshTest::Box lid;
     lid.hz = 0.1f;
-    return "RandomID { " + Num(randomID) + " }\n" + MeshText("body", BoxChunk({}, false, 0.8f, 0.5f, 0.2f)) +
-           MeshText("lid", BoxChunk(lid, true, 0, 0, 0, "wood.bmp") + BoxChunk(lid, false, 1, 1, 1)) +
-           "Bone { Name { root } Mesh { body } Child { lidbone } Child { knobbone } "
-           "ConnectRot { 0 1 0 -1 0 0 0 0 1 } }\n" +
-           BoneText("lidbone", "lid", {}, 0, 0, 1) + BoneText("knobbone", "body", {}, 0.2f, 0, 1.2f);
+    TestUtil::WriteFile("m/chest.mbm",
+                        "RandomID { " + Num(randomID) + " }\n" +
+                            MeshText("body", BoxChunk({}, false, 0.8f, 0.5f, 0.2f)) +
+                            MeshText("lid", BoxChunk(lid, true, 0, 0, 0, "wood.bmp") + BoxChunk(lid, false, 1, 1, 1)) +
+                            "Bone { Name { root } Mesh { body } Child { lidbone } Child { knobbone } "
+                            "ConnectRot { 0 1 0 -1 0 0 0 0 1 } }\n" +
+                            BoneText("lidbone", "lid", {}, 0, 0, 1) +
+                            BoneText("knobbone", "body", {}, 0.2f, 0, 1.2f));
 }
 
 const char* const ChestPath = "m\\chest.mbm";
@@ -162,10 +167,10 @@ GLTest::Pixels Drawn(G::Model& model) {
     return GLTest::ReadPixels(0, 0, 800, 600);
 }
 
-TEST_F(Formats, TextSavedAsBinaryLoadsBackTheSameModel) {
-    TestImages::WriteSolidBitmap("m/wood.bmp", 4, 4, 0xFF996633);
-    TestUtil::WriteFile("m/chest.mbm", Chest(0.25f));
-    G::Model text, binary;
+// The cache is read while its RandomID matches the text's and rewritten when not.
+TEST_F(Formats, TextSavedAsBinaryLoadsBackTheSameModelWhileTheRandomIDMatches) {
+    WriteChest(0.25f);
+    G::Model text, binary, cached, reparsed;
     ASSERT_TRUE(G::LoadMeshMBM(ChestPath, true, text, true));
     const std::string bytes = TestUtil::ReadFile("gen/m/chest.bmbm");
     ASSERT_GT(bytes.size(), 5u);
@@ -179,27 +184,20 @@ TEST_F(Formats, TextSavedAsBinaryLoadsBackTheSameModel) {
     const GLTest::Pixels fromText = Drawn(text);
     EXPECT_TRUE(GLTest::LitBox(fromText).Any());
     EXPECT_TRUE(Drawn(binary).data == fromText.data);
-}
 
-TEST_F(Formats, TheCacheIsReadWhileItsRandomIDMatchesAndRewrittenWhenNot) {
-    TestImages::WriteSolidBitmap("m/wood.bmp", 4, 4, 0xFF996633);
-    TestUtil::WriteFile("m/chest.mbm", Chest(0.5f));
-    G::Model first, cached, reparsed;
-    ASSERT_TRUE(G::LoadMeshMBM(ChestPath, true, first, true));
-    EXPECT_EQ(G::ReadStoredRandomID(CachePath), 0.5f);
+    EXPECT_EQ(G::ReadStoredRandomID(CachePath), 0.25f);
     // The text after a matching RandomID is never read.
-    TestUtil::WriteFile("m/chest.mbm", "RandomID { 0.5 } garbage }");
+    TestUtil::WriteFile("m/chest.mbm", "RandomID { 0.25 } garbage }");
     ASSERT_TRUE(G::LoadMeshMBM(ChestPath, true, cached, true));
-    ExpectSameTree(first.GetTopBone(), cached.GetTopBone());
-    TestUtil::WriteFile("m/chest.mbm", Chest(0.75f));
+    ExpectSameTree(text.GetTopBone(), cached.GetTopBone());
+    WriteChest(0.75f);
     ASSERT_TRUE(G::LoadMeshMBM(ChestPath, true, reparsed, true));
     EXPECT_EQ(G::ReadStoredRandomID(CachePath), 0.75f);
     EXPECT_LT(G::ReadStoredRandomID("gen\\none.bmbm"), 0.0f);
 }
 
 TEST_F(Formats, ADamagedCacheFallsBackToTheTextAndIsRewritten) {
-    TestImages::WriteSolidBitmap("m/wood.bmp", 4, 4, 0xFF996633);
-    TestUtil::WriteFile("m/chest.mbm", Chest(0.5f));
+    WriteChest(0.5f);
     G::Model good;
     ASSERT_TRUE(G::LoadMeshMBM(ChestPath, true, good, true));
     const std::string bytes = TestUtil::ReadFile("gen/m/chest.bmbm");
