@@ -95,14 +95,6 @@ TEST(GameSceneRules, TextIsColouredByTheFirstByteAfterEveryLineFeed) {
     EXPECT_EQ(runs, (std::vector<std::pair<size_t, uint32_t>>{{0, 0xFFBFBFFFu}, {6, 0xFFFFBFBFu}, {11, 0xFFFFFFFFu}}));
 }
 
-TEST(GameSceneRules, TypedLinesAreRewrittenByTheirFirstByte) {
-    EXPECT_EQ(RewriteTypedLine("hello\n"), "\"hello\n");
-    EXPECT_EQ(RewriteTypedLine("/Bob hi\n"), "wh Bob hi\n");
-    EXPECT_EQ(RewriteTypedLine(":waves\n"), ":waves\n");
-    EXPECT_EQ(RewriteTypedLine("`raw line\n"), "raw line\n");
-    EXPECT_EQ(RewriteTypedLine("\"quoted\n"), "\"\"quoted\n");
-}
-
 // The movement keys themselves are checked through the scene below.
 TEST(GameSceneRules, MoveTableAndScrollBarGeometry) {
     EXPECT_EQ(MoveCodeForKey(TypedCharQueue::Enter), -1);
@@ -129,9 +121,9 @@ TEST_F(GameScene, TypedLinesGoOutRewrittenWithTwoLineFeeds) {
     Post(MessageKind::Char, 0x0D);
     Frame();
     EXPECT_EQ(scene->InputLine(), "");
-    Type("/Bob hi\r:waves\r`raw\r");
+    Type("/Bob hi\r:waves\r`raw\r\"q\r");
     Frame();
-    EXPECT_EQ(server.Next(32), "\"hello\n\nwh Bob hi\n\n:waves\n\nraw\n\n");
+    EXPECT_EQ(server.Next(37), "\"hello\n\nwh Bob hi\n\n:waves\n\nraw\n\n\"\"q\n\n");
 }
 
 TEST_F(GameScene, BackspaceEmptyEnterAndMovementKeys) {
