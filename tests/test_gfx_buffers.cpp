@@ -184,10 +184,14 @@ TEST_F(Buffers, LockingAnyBufferClearsTheCurrentOneUntilSet) {
     // A handle that goes away stops being current.
     {
         G::VertexBuffer gone;
+        G::IndexBuffer goneIndices;
         ASSERT_TRUE(gone.Create(3, TextFormat, 20, false, true));
+        ASSERT_TRUE(goneIndices.Create(3, false, true));
         gone.Set();
+        goneIndices.Set();
     }
     EXPECT_EQ(G::GetCurrentVertexBuffer(), nullptr);
+    EXPECT_EQ(G::GetCurrentIndexBuffer(), nullptr);
     // Nor does a current handle that is given another buffer stay current.
     a.Set();
     a = b;

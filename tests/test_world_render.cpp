@@ -179,6 +179,12 @@ TEST_F(World, WallMarkersAndHighlight) {
         EXPECT_EQ(at(after, w), 0xFFFFFFu) << point.x << "," << point.y << "," << point.z;
         EXPECT_NE(at(before, w), 0xFFFFFFu);
     }
+    // Each wall is one cell long.
+    for (const Vector3& point : {Vector3(6.5f, 7.0f, 0.5f), Vector3(9.0f, 4.5f, 0.5f)}) {
+        Vector3 w;
+        ASSERT_TRUE(G::Project(w, point));
+        EXPECT_NE(at(after, w), 0xFFFFFFu) << point.x << "," << point.y;
+    }
 
     int reddish = 0, bluish = 0, black = 0;
     for (int dy = -30; dy <= 30; ++dy)
