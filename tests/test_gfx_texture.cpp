@@ -56,7 +56,7 @@ TEST_F(Textures, OneFileLoadedThroughTwoHandlesSharesOneTexture) {
     EXPECT_EQ(ErrorText(), "");
 }
 
-TEST_F(Textures, SizesMustBePowersOfTwo) {
+TEST_F(Textures, OddSizesBrokenFilesAndBadKindsAreRefusedAndReported) {
     G::Texture texture;
     EXPECT_FALSE(texture.Create(64, 48, 3, 1, false));
     EXPECT_EQ(ErrorText().rfind("Cannot create texture:\n  -dimensions must be powers of 2\n  -call stack:\n", 0), 0u);
@@ -73,11 +73,9 @@ TEST_F(Textures, SizesMustBePowersOfTwo) {
     TestUtil::ClearLog("_error.txt");
     EXPECT_FALSE(texture.Create(1u << 30, 1u << 30, 3, 1, false));
     EXPECT_EQ(ErrorText().rfind("Cannot create texture:\n  -larger than the driver allows\n", 0), 0u);
-}
-
-TEST_F(Textures, BadFilesAndKindsAreReportedAndLeaveTheHandleEmpty) {
+    // A broken file or a bad kind leaves the handle empty.
+    TestUtil::ClearLog("_error.txt");
     TestUtil::WriteFile("broken.bmp", "BM not really");
-    G::Texture texture;
     TestImages::WriteSolidBitmap("good.bmp", 2, 2, 0xFFFFFFFF);
     ASSERT_TRUE(texture.Load("good.bmp", 1, false, 0));
     EXPECT_FALSE(texture.Load("broken.bmp", 1, false, 0));

@@ -61,20 +61,6 @@ RunPairs Pairs(const ColorRunList& runs) {
 
 }  // namespace
 
-TEST(TextLineWrapping, BreaksAfterTheLastBlankWhenTheSecondWordCrossesTheWidth) {
-    // "abcd " is 53 wide; the 'h' brings the line to 101.
-    TextLine first = GetTextLine("abcd efgh", {}, 0, Metrics(), 100, false);
-    EXPECT_EQ(first.text, "abcd ");
-    EXPECT_EQ(first.consumed, 5u);
-    EXPECT_EQ(first.width, 100);
-    EXPECT_TRUE(first.more);
-    TextLine second = GetTextLine("abcd efgh", {}, 5, Metrics(), 100, false);
-    EXPECT_EQ(second.text, "efgh");
-    EXPECT_EQ(second.consumed, 4u);
-    EXPECT_EQ(second.width, 48);
-    EXPECT_FALSE(second.more);
-}
-
 TEST(TextLineWrapping, LinesOfEveryBreakRule) {
     using L = std::vector<std::string>;
     const struct Case {
@@ -88,6 +74,8 @@ TEST(TextLineWrapping, LinesOfEveryBreakRule) {
         {"abcdefg", 40, {}, L{"abc", "def", "g"}},
         {"abcd", 36, {}, L{"ab", "cd"}},
         {"ab cd efgh", 80, {}, L{"ab cd ", "efgh"}},
+        {"abcd efgh", 100, {}, L{"abcd ", "efgh"}}, // "abcd " is 53 wide; the 'h' brings the line to 101
+        {"a\tb\x02\r\ncd", 0, {}, L{"ab", "cd"}}, // control characters are not drawn
         {"WWa", 20, {}, L{"W", "W", "a"}}, // a glyph wider than the width still makes progress
         {"ab\ncd", 0, {}, L{"ab", "cd"}},  // no width: one line per newline
         {std::string(500, 'x'), 0, {}, L{std::string(500, 'x')}},
@@ -102,13 +90,6 @@ TEST(TextLineWrapping, LinesOfEveryBreakRule) {
     EXPECT_EQ(last.consumed, 3u);
     EXPECT_FALSE(last.more); // nothing after the newline
     EXPECT_EQ(last.width, 24);
-}
-
-TEST(TextLineWrapping, ControlCharactersTakeNoRoomAndAreNotDrawn) {
-    TextLine line = GetTextLine(std::string("a\tb\x02\r", 5), {}, 0, Metrics(), 0, false);
-    EXPECT_EQ(line.text, "ab");
-    EXPECT_EQ(line.width, 24);
-    EXPECT_EQ(line.consumed, 5u);
 }
 
 TEST(TextLineWrapping, FixedPitchAdvancesBySizeTimesFactor) {
@@ -133,7 +114,7 @@ TEST(TextMeasure, HeightCountsVisualLinesAndWidthTheWidest) {
         const char* text;
         float wrap, width, height;
     } cases[] = {{"abcd efgh", 100, 100, 32}, {"ab\n\nabcd", 0, 48, 48}, {"ab\n", 0, 24, 16},
-                 {"", 0, 0, 0},               {"\x02", 0, 0, 0}};
+                 {"", 0, 0, 0},               {"\x02", 0, 0, 0},           {"a\tb\x02\rc", 0, 36, 16}};
     for (const auto& c : cases) {
         float w = -1, h = -1;
         MeasureText(c.text, Metrics(), c.wrap, w, h);

@@ -45,49 +45,43 @@ Ink Draw(Platform::FontFace* face, unsigned char code, int x, int y, int size, s
     return FindInk(canvas, size);
 }
 
+class PlatformFontDrawing : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(f.face, nullptr) << f.error; }
+    Face f{"Arial", 15, false};
+    std::vector<uint8_t> canvas;
+};
+
 }  // namespace
 
-TEST(PlatformFontChoice, DesktopFacesGetTheirMetricCompatibleStandIns) {
-    Face arial("Arial", 15, false), times("Times New Roman", 15, false), courier("Courier New", 15, true);
-    Face ariel("Ariel", 15, false);  // the default font's name
-    ASSERT_NE(arial.face, nullptr) << arial.error;
-    ASSERT_NE(ariel.face, nullptr) << ariel.error;
-    EXPECT_EQ(Platform::FontFamily(ariel.face), "Liberation Sans");
-    ASSERT_NE(times.face, nullptr) << times.error;
-    ASSERT_NE(courier.face, nullptr) << courier.error;
-    EXPECT_EQ(Platform::FontFamily(arial.face), "Liberation Sans");
-    EXPECT_EQ(Platform::FontFamily(times.face), "Liberation Serif");
-    EXPECT_EQ(Platform::FontFamily(courier.face), "Liberation Mono");
-}
-
-TEST(PlatformFontChoice, InstalledFamilyIsTakenAsNamedIgnoringCase) {
-    Face exact("liberation serif", 15, true);
-    ASSERT_NE(exact.face, nullptr) << exact.error;
-    // The fixed-pitch flag does not override a family that exists.
-    EXPECT_EQ(Platform::FontFamily(exact.face), "Liberation Serif");
-}
-
-TEST(PlatformFontChoice, UnknownNamesFallBackByPitch) {
-    Face fixed("No Such Face", 15, true), proportional("No Such Face", 15, false), empty("", 15, false);
-    ASSERT_NE(fixed.face, nullptr) << fixed.error;
+TEST(PlatformFontChoice, DesktopNamesGetStandInsInstalledFamiliesTheirOwnAndUnknownsFallBackByPitch) {
+    const struct {
+        const char* name;
+        bool fixed;
+        const char* family;
+    } cases[] = {
+        {"Arial", false, "Liberation Sans"}, {"Ariel", false, "Liberation Sans"},  // the default font's name
+        {"Times New Roman", false, "Liberation Serif"}, {"Courier New", true, "Liberation Mono"},
+        {"liberation serif", true, "Liberation Serif"},  // the flag does not override a family that exists
+        {"No Such Face", true, "Liberation Mono"},
+    };
+    for (const auto& c : cases) {
+        Face face(c.name, 15, c.fixed);
+        ASSERT_NE(face.face, nullptr) << face.error;
+        EXPECT_EQ(Platform::FontFamily(face.face), c.family) << c.name;
+    }
+    Face proportional("No Such Face", 15, false), empty("", 15, false);
     ASSERT_NE(proportional.face, nullptr) << proportional.error;
     ASSERT_NE(empty.face, nullptr) << empty.error;
-    EXPECT_EQ(Platform::FontFamily(fixed.face), "Liberation Mono");
     EXPECT_NE(Platform::FontFamily(proportional.face), "Liberation Mono");
     EXPECT_FALSE(Platform::FontFamily(proportional.face).empty());
     EXPECT_EQ(Platform::FontFamily(empty.face), Platform::FontFamily(proportional.face));
-}
-
-TEST(PlatformFontChoice, ZeroHeightIsRefusedWithAReason) {
     Face none("Arial", 0, false);
     EXPECT_EQ(none.face, nullptr);
     EXPECT_FALSE(none.error.empty());
 }
 
-TEST(PlatformFontDrawing, InkSitsInsideTheCellBelowItsTopLeft) {
-    Face f("Arial", 15, false);
-    ASSERT_NE(f.face, nullptr) << f.error;
-    std::vector<uint8_t> canvas;
+TEST_F(PlatformFontDrawing, InkSitsInsideTheCellBelowItsTopLeft) {
     for (unsigned char c : {'A', 'g', 'j', 'W', '|'}) {
         // A roomy canvas, so that ink leaving the cell would be seen.
         Ink ink = Draw(f.face, c, 4, 1, 32, canvas);
@@ -102,10 +96,7 @@ TEST(PlatformFontDrawing, InkSitsInsideTheCellBelowItsTopLeft) {
     EXPECT_GT(g.bottom, a.bottom);
 }
 
-TEST(PlatformFontDrawing, MovingThePenMovesTheInkExactly) {
-    Face f("Arial", 15, false);
-    ASSERT_NE(f.face, nullptr) << f.error;
-    std::vector<uint8_t> canvas;
+TEST_F(PlatformFontDrawing, MovingThePenMovesTheInkExactly) {
     Ink at1 = Draw(f.face, 'M', 1, 1, 32, canvas);
     std::vector<uint8_t> first = canvas;
     Ink at4 = Draw(f.face, 'M', 4, 3, 32, canvas);
@@ -116,48 +107,35 @@ TEST(PlatformFontDrawing, MovingThePenMovesTheInkExactly) {
         for (int x = 0; x < 28; ++x) ASSERT_EQ(first[size_t(y * 32 + x)], canvas[size_t((y + 2) * 32 + x + 3)]);
 }
 
-TEST(PlatformFontDrawing, InkOutsideTheCanvasIsClipped) {
-    Face f("Arial", 15, false);
-    ASSERT_NE(f.face, nullptr) << f.error;
-    std::vector<uint8_t> canvas;
+TEST_F(PlatformFontDrawing, InkOutsideTheCanvasIsClipped) {
     EXPECT_FALSE(Draw(f.face, 'W', -100, 1, 16, canvas).Any());
     EXPECT_FALSE(Draw(f.face, 'W', 1, 100, 16, canvas).Any());
     Ink cut = Draw(f.face, 'W', 10, 1, 16, canvas);
     ASSERT_TRUE(cut.Any());
     EXPECT_EQ(cut.right, 15);
+    EXPECT_FALSE(Draw(nullptr, 'A', 1, 1, 16, canvas).Any()) << "no face: a clear canvas";
+    Platform::CloseFont(nullptr);
 }
 
-TEST(PlatformFontDrawing, HighBytesAreWindows1252) {
-    EXPECT_EQ(Platform::Windows1252ToUnicode(0x80), 0x20ACu);
-    EXPECT_EQ(Platform::Windows1252ToUnicode(0x99), 0x2122u);
-    EXPECT_EQ(Platform::Windows1252ToUnicode(0x9F), 0x0178u);
-    EXPECT_EQ(Platform::Windows1252ToUnicode(0xE9), 0xE9u);
-    EXPECT_EQ(Platform::Windows1252ToUnicode('A'), uint32_t('A'));
-    for (unsigned char hole : {0x81, 0x8D, 0x8F, 0x90, 0x9D}) EXPECT_EQ(Platform::Windows1252ToUnicode(hole), 0u);
+TEST_F(PlatformFontDrawing, HighBytesAreWindows1252) {
+    // 0x81, 0x8D, 0x8F, 0x90 and 0x9D are holes in the code page.
+    const std::pair<unsigned char, uint32_t> codes[] = {{0x80, 0x20AC}, {0x99, 0x2122}, {0x9F, 0x0178}, {0xE9, 0xE9},
+                                                        {'A', 'A'},     {0x81, 0},      {0x8D, 0},      {0x8F, 0},
+                                                        {0x90, 0},      {0x9D, 0}};
+    for (auto [byte, unicode] : codes) EXPECT_EQ(Platform::Windows1252ToUnicode(byte), unicode) << int(byte);
 
-    Face f("Arial", 15, false);
-    ASSERT_NE(f.face, nullptr) << f.error;
-    std::vector<uint8_t> canvas;
     EXPECT_TRUE(Draw(f.face, 0x80, 1, 1, 16, canvas).Any());   // euro sign
     EXPECT_TRUE(Draw(f.face, 0xE9, 1, 1, 16, canvas).Any());   // e acute
     EXPECT_FALSE(Draw(f.face, 0x81, 1, 1, 16, canvas).Any());  // unassigned: blank, not a box
     EXPECT_FALSE(Draw(f.face, ' ', 1, 1, 16, canvas).Any());
 }
 
-TEST(PlatformFontDrawing, TallerCellsDrawTallerGlyphs) {
-    Face small("Arial", 12, false), large("Arial", 31, false);
-    ASSERT_NE(small.face, nullptr);
-    ASSERT_NE(large.face, nullptr);
-    std::vector<uint8_t> canvas;
-    Ink s = Draw(small.face, 'H', 1, 1, 64, canvas), l = Draw(large.face, 'H', 1, 1, 64, canvas);
-    int smallHeight = s.bottom - s.top + 1, largeHeight = l.bottom - l.top + 1;
+TEST_F(PlatformFontDrawing, TallerCellsDrawTallerGlyphs) {
     // A capital of the stand-in for Arial takes about 0.62 of the cell.
-    EXPECT_NEAR(smallHeight, 12 * 0.62, 1.5);
-    EXPECT_NEAR(largeHeight, 31 * 0.62, 1.5);
-}
-
-TEST(PlatformFontDrawing, DrawingWithoutAFaceLeavesAClearCanvas) {
-    std::vector<uint8_t> canvas;
-    EXPECT_FALSE(Draw(nullptr, 'A', 1, 1, 16, canvas).Any());
-    Platform::CloseFont(nullptr);
+    for (int height : {12, 31}) {
+        Face face("Arial", height, false);
+        ASSERT_NE(face.face, nullptr);
+        Ink ink = Draw(face.face, 'H', 1, 1, 64, canvas);
+        EXPECT_NEAR(ink.bottom - ink.top + 1, height * 0.62, 1.5) << height;
+    }
 }

@@ -72,17 +72,12 @@ Centroid CentroidOf(const GLTest::Pixels& p, Cell cell) {
     return c;
 }
 
-// Bounds of the pixels that differ between two pictures.
-GLTest::Box Changed(const GLTest::Pixels& a, const GLTest::Pixels& b) {
-    GLTest::Box box;
-    for (int y = 0; y < 600; ++y)
-        for (int x = 0; x < 800; ++x) {
-            if (a.At(x, y) == b.At(x, y)) continue;
-            if (!box.Any()) box = {x, y, x, y};
-            box.left = std::min(box.left, x), box.right = std::max(box.right, x);
-            box.top = std::min(box.top, y), box.bottom = std::max(box.bottom, y);
-        }
-    return box;
+// Bounds of the pixels that differ between two pictures, in the rows from top up to bottom.
+GLTest::Box Changed(const GLTest::Pixels& a, const GLTest::Pixels& b, int top = 0, int bottom = 600) {
+    GLTest::Pixels diff = a;
+    for (size_t i = 0; i < a.data.size(); ++i)
+        diff.data[i] = a.data[i] != b.data[i] && int(i) / 800 >= top && int(i) / 800 < bottom ? 0xFFFFFF : 0;
+    return GLTest::LitBox(diff);
 }
 
 class World : public GLTest::Suite {
@@ -184,6 +179,12 @@ TEST_F(World, WallMarkersAndHighlight) {
         EXPECT_EQ(at(after, w), 0xFFFFFFu) << point.x << "," << point.y << "," << point.z;
         EXPECT_NE(at(before, w), 0xFFFFFFu);
     }
+    // Each wall is one cell long.
+    for (const Vector3& point : {Vector3(6.5f, 7.0f, 0.5f), Vector3(9.0f, 4.5f, 0.5f)}) {
+        Vector3 w;
+        ASSERT_TRUE(G::Project(w, point));
+        EXPECT_NE(at(after, w), 0xFFFFFFu) << point.x << "," << point.y;
+    }
 
     int reddish = 0, bluish = 0, black = 0;
     for (int dy = -30; dy <= 30; ++dy)
@@ -221,12 +222,8 @@ TEST_F(World, PortalLabelIsCentredOverItsPortal) {
     ASSERT_TRUE(cylinder.Any() && label.Any());
     // The label stands on the portal's axis at 1.5 units: compare with the
     // cylinder's width on the row just under the label.
-    const int row = label.bottom + 3;
-    int left = 800, right = -1;
-    for (int x = 0; x < 800; ++x)
-        if (empty.At(x, row) != unlabelled.At(x, row)) left = std::min(left, x), right = std::max(right, x);
-    EXPECT_NEAR(label.left + label.right, left + right, 12) << label.left << ".." << label.right << " over " << left
-                                                            << ".." << right;
+    const GLTest::Box row = Changed(empty, unlabelled, label.bottom + 3, label.bottom + 4);
+    EXPECT_NEAR(label.left + label.right, row.left + row.right, 12) << label.left << ".." << label.right;
     // Eight fixed-pitch characters of 8 pixels centred on the axis (the text
     // system draws fixed-pitch ink a few pixels right of its cells).
     G::SetPerspectiveView(0, 0, 800, 600, 1, 100);
