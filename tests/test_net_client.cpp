@@ -86,15 +86,6 @@ TEST(NetTraffic, SummaryChoosesTheUnitByMagnitude) {
               "Network connection:\n  -Total data sent: 0 bytes\n  -Total data received: 8MB\n\n");
 }
 
-// A port on this machine that nothing listens on.
-int ClosedPort() {
-    Platform::SocketHandle probe = Platform::CreateSocket();
-    Platform::BindAnyAddress(probe, 0);
-    int port = Platform::LocalPort(probe);
-    Platform::CloseSocket(probe);
-    return port;
-}
-
 class NetClientLogs : public testing::Test {
 protected:
     void SetUp() override {
@@ -117,10 +108,16 @@ TEST_F(NetClientLogs, FailedConnectionsAreReportedAndLeaveTheClientUsable) {
     EXPECT_EQ(ReadFile("_error.txt"), "Failed to connect to host \"127.0.0.1\" port 65616\n"
                                       "Failed to connect to host \"127.0.0.1\" port -1\n");
 
+    int closed;
+    {
+        NetServer probe;  // a port on this machine that nothing listens on once it goes
+        ASSERT_TRUE(probe.Listen(0));
+        closed = probe.Port();
+    }
     TestUtil::ClearLog("_error.txt");
     TestUtil::ClearLog("_netlog.txt");
-    std::string port = std::to_string(ClosedPort());
-    EXPECT_FALSE(client.Connect("127.0.0.1", std::stoi(port)));
+    std::string port = std::to_string(closed);
+    EXPECT_FALSE(client.Connect("127.0.0.1", closed));
     EXPECT_FALSE(client.IsConnected());
     EXPECT_EQ(ReadFile("_error.txt"),
               "Failed to connect to host \"127.0.0.1\" port " + port + "\n  -connection refused by server\n");
@@ -176,9 +173,7 @@ TEST(NetTraffic, SummaryIsWrittenWhenTheLastNetworkObjectGoes) {
 
     std::string reply(receivedSize, 'r');
     ASSERT_EQ(Platform::SendBytes(peer, reply.data(), receivedSize, true), receivedSize);
-    for (int i = 0; i < 1000 && client->ReceivedByteCount() < unsigned(receivedSize); ++i)
-        Platform::SleepMilliseconds(5);
-    EXPECT_EQ(client->ReceivedByteCount(), unsigned(receivedSize));
+    EXPECT_TRUE(NetTest::WaitFor([&] { return client->ReceivedByteCount() == unsigned(receivedSize); }));
 
     TestUtil::ClearLog("_stat.txt");
     delete2(client);
@@ -231,25 +226,20 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-TEST_F(NetClientLogs, SilentServerTimesOutWhileOtherConnectionsGoOn) {
-    SilentServer silent;
-    Platform::SocketHandle listener = Platform::CreateSocket();
-    ASSERT_TRUE(Platform::BindAnyAddress(listener, 0));
-    ASSERT_TRUE(Platform::ListenOn(listener, 4));
-    NET::Client other;
-    ASSERT_TRUE(other.Connect("127.0.0.1", Platform::LocalPort(listener)));
-    Platform::SocketHandle peer = Platform::AcceptConnection(listener);
-    TestUtil::ClearLog("_error.txt");
+// The loopback connection's receive thread needs NetworkLock while the other
+// client waits for the silent server.
+using Loopback = NetTest::Loopback;
 
+TEST_F(Loopback, SilentServerTimesOutWhileOtherConnectionsGoOn) {
+    SilentServer silent;
     NET::Client waiting;
     NET::Client* abandoned = new2(NET::Client, NET::Client);
     ASSERT_TRUE(waiting.ConnectInBackground("127.0.0.1", silent.Port(), 3000));
     ASSERT_TRUE(abandoned->ConnectInBackground("127.0.0.1", silent.Port()));
     EXPECT_TRUE(waiting.IsConnecting());  // the caller's thread is free at once
     Platform::SleepMilliseconds(200);
-    // The other connection's receive thread needs NetworkLock meanwhile.
-    ASSERT_EQ(Platform::SendBytes(peer, "ping", 4, true), 4);
-    EXPECT_TRUE(NetTest::WaitFor([&] { return other.ReceivedByteCount() == 4; }, 1000));
+    ASSERT_TRUE(peer->SendData("ping", 4));
+    EXPECT_TRUE(NetTest::WaitFor([&] { return client.ReceivedByteCount() == 4; }, 1000));
     EXPECT_TRUE(waiting.IsConnecting());
 
     EXPECT_TRUE(NetTest::WaitFor([&] { return !waiting.IsConnecting(); }, 5000));
@@ -261,8 +251,6 @@ TEST_F(NetClientLogs, SilentServerTimesOutWhileOtherConnectionsGoOn) {
     auto start = std::chrono::steady_clock::now();
     delete2(abandoned);
     EXPECT_LT(SecondsSince(start), 2.0);
-    Platform::CloseSocket(peer);
-    Platform::CloseSocket(listener);
 }
 
 void IgnoreSignal(int) {}
