@@ -19,7 +19,13 @@ using namespace GameRun;
 namespace {
 
 const double FloodSeconds = 3;
+// AddressSanitizer's shadow memory and quarantine alone pass the ceiling, so
+// its build checks everything but the resident size.
+#if defined(__SANITIZE_ADDRESS__)
+const long MemoryCeilingKb = 0;
+#else
 const long MemoryCeilingKb = 300 * 1024;
+#endif
 
 std::string Cell(int x, int y) { return EncodeBase95(x, true) + EncodeBase95(y, true); }
 
@@ -157,7 +163,7 @@ TEST_P(HostileServer, ClientStaysBoundedUsableAndQuitsAtOnce) {
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - typed).count());
     WaitUntil(FloodSeconds, [&] { return sample(), floodOver.load(); });
     sample();
-    EXPECT_LT(peakKb, MemoryCeilingKb) << "resident memory peaked at " << peakKb << " KB";
+    if (MemoryCeilingKb) EXPECT_LT(peakKb, MemoryCeilingKb) << "resident memory peaked at " << peakKb << " KB";
 
     // While the server is still sending, as a person quits.
     ASSERT_TRUE(client->Terminate(1)) << "SIGTERM did not end the run within a second";
