@@ -163,7 +163,9 @@ TEST_P(HostileServer, ClientStaysBoundedUsableAndQuitsAtOnce) {
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - typed).count());
     WaitUntil(FloodSeconds, [&] { return sample(), floodOver.load(); });
     sample();
-    if (MemoryCeilingKb) EXPECT_LT(peakKb, MemoryCeilingKb) << "resident memory peaked at " << peakKb << " KB";
+    if (MemoryCeilingKb) {
+        EXPECT_LT(peakKb, MemoryCeilingKb) << "resident memory peaked at " << peakKb << " KB";
+    }
 
     // While the server is still sending, as a person quits.
     ASSERT_TRUE(client->Terminate(1)) << "SIGTERM did not end the run within a second";

@@ -108,7 +108,9 @@ TEST_F(MemManTest, TrackedObjectsAndArraysComeAndGo) {
     char* big = new2_array(char, size);
     const bool seen = mallinfo2().hblkhd >= mapped + size;
     delete2_array(big);
-    if (seen) EXPECT_EQ(mallinfo2().hblkhd, mapped);
+    if (seen) {
+        EXPECT_EQ(mallinfo2().hblkhd, mapped);
+    }
     EXPECT_EQ(ErrorText(), "");
 }
 
