@@ -43,18 +43,19 @@ public:
     void SRShare(const SharedResource& other);
 
     ResType* SRRecord() const { return record; }
-    static const std::list<ResType*>& SRRegistry() { return *registry; }
+    static const std::list<ResType*>& SRRegistry() { return *Registry(); }
 
 private:
-    static Immortal<std::list<ResType*>> registry;
+    // A template's statics cannot be put in order (clang refuses the
+    // attribute on them), so each kind's registry is made on first use and,
+    // like every Immortal, never destroyed.
+    static Immortal<std::list<ResType*>>& Registry() {
+        static Immortal<std::list<ResType*>> registry;
+        return registry;
+    }
 
     ResType* record = nullptr;
 };
-
-// Handles that are plain statics of the test and tool programs let go after
-// every ordered static.
-template <class ResType>
-Immortal<std::list<ResType*>> SharedResource<ResType>::registry STATIC_ORDER(STATIC_GRAPHICS);
 
 template <class ResType>
 SharedResource<ResType>::~SharedResource() {
@@ -72,7 +73,7 @@ void SharedResource<ResType>::SRAlloc() {
     ResType* created = new2(ResType, ResType);
     if (!created) return;
     created->refCount = 1;
-    registry->push_back(created);
+    Registry()->push_back(created);
     record = created;
 }
 
@@ -80,7 +81,7 @@ template <class ResType>
 void SharedResource<ResType>::SRFree() {
     if (!record) return;
     if (--record->refCount == 0) {
-        std::list<ResType*>& records = *registry;
+        std::list<ResType*>& records = *Registry();
         auto found = std::find(records.begin(), records.end(), record);
         if (found == records.end())
             ErrorLog << "Internal error in SharedResource, SRFree()..." << "  -call stack:\n" << CallStackText() << "\n";
