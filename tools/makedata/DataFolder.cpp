@@ -7,16 +7,16 @@
 #include "DataImages.h"
 #include "LogFile.h"
 
-namespace {
-
-bool WriteText(const std::string& path, const std::string& text) {
+bool WriteTextFile(const std::string& path, const std::string& text) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << text;
     file.close();
     if (file) return true;
-    ErrorLog << "Error: could not write data file: " << path << "\n";
+    ErrorLog << "Error: could not write file: " << path << "\n";
     return false;
 }
+
+namespace {
 
 bool WriteImages(const std::string& folder) {
     bool ok = WriteBmp(folder + "/pickINI.bmp", MakeChooserMarker());
@@ -28,9 +28,9 @@ bool WriteImages(const std::string& folder) {
 }
 
 bool WriteColors(const std::string& folder) {
-    bool ok = WriteText(folder + "/colors/colors.txt", EncodeColorPairs());
+    bool ok = WriteTextFile(folder + "/colors/colors.txt", EncodeColorPairs());
     const std::vector<std::string>& parts = PartColorFileNames();
-    for (size_t i = 0; i < parts.size(); ++i) ok &= WriteText(folder + "/colors/" + parts[i], EncodePartColors(static_cast<int>(i)));
+    for (size_t i = 0; i < parts.size(); ++i) ok &= WriteTextFile(folder + "/colors/" + parts[i], EncodePartColors(static_cast<int>(i)));
     return ok;
 }
 
@@ -41,7 +41,7 @@ bool WriteDataFolder(const std::string& folder) {
     std::filesystem::create_directories(folder + "/colors", ec);
     bool ok = WriteImages(folder);
     ok &= WriteColors(folder);
-    ok &= WriteText(folder + "/quil_ip.txt", "127.0.0.1 " + std::to_string(LocalGamePort) + "\n");
-    ok &= WriteText(folder + "/quilfile_ip.txt", "127.0.0.1 " + std::to_string(LocalFilePort) + "\n");
+    ok &= WriteTextFile(folder + "/quil_ip.txt", "127.0.0.1 " + std::to_string(LocalGamePort) + "\n");
+    ok &= WriteTextFile(folder + "/quilfile_ip.txt", "127.0.0.1 " + std::to_string(LocalFilePort) + "\n");
     return ok;
 }

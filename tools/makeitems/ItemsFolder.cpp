@@ -1,4 +1,5 @@
 #include "ItemsFolder.h"
+#include "DataFolder.h"
 
 #include <filesystem>
 #include <fstream>
@@ -9,15 +10,6 @@
 #include "SampleLayout.h"
 
 namespace {
-
-bool WriteText(const std::string& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << text;
-    file.close();
-    if (file) return true;
-    ErrorLog << "Error: could not write item file: " << path << "\n";
-    return false;
-}
 
 // The walnut chest is the oak chest with every oak texture it uses swapped.
 std::vector<std::pair<std::string, std::string>> OakToWalnut() {
@@ -62,8 +54,8 @@ std::string EncodeItemTable() {
 bool WriteItemsFolder(const std::string& folder) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    bool ok = WriteText(folder + "/items.txt", EncodeItemTable());
-    for (const ItemModel& m : ItemModels()) ok &= WriteText(folder + "/" + m.fileName, EncodeMbm(m.make()));
+    bool ok = WriteTextFile(folder + "/items.txt", EncodeItemTable());
+    for (const ItemModel& m : ItemModels()) ok &= WriteTextFile(folder + "/" + m.fileName, EncodeMbm(m.make()));
     for (const Material& material : Materials()) {
         const RgbaImage image = material.make();
         for (int level = 0; level < LightLevels; ++level)
