@@ -5,6 +5,8 @@
 
 #include "platform/PlatformInput.h"
 
+#include <cstring>
+
 namespace Platform {
 
 static IDirectInput8A* directInput = nullptr;
@@ -44,7 +46,17 @@ bool PollKeyboard() { return keyboard && SUCCEEDED(keyboard->Poll()); }
 
 bool AcquireKeyboard() { return keyboard && SUCCEEDED(keyboard->Acquire()); }
 
-bool ReadKeyboard(uint8_t keys[256]) { return keyboard && SUCCEEDED(keyboard->GetDeviceState(256, keys)); }
+// A device lost with the focus holds no keys: left as they were, a key held
+// when the player switched away would stay down until the window is back.
+bool ReadKeyboard(uint8_t keys[256]) {
+    if (!keyboard) return false;
+    HRESULT result = keyboard->GetDeviceState(256, keys);
+    if (result == DIERR_INPUTLOST || result == DIERR_NOTACQUIRED) {
+        std::memset(keys, 0, 256);
+        return true;
+    }
+    return SUCCEEDED(result);
+}
 
 // The device is not unacquired first: releasing it does that.
 void ReleaseKeyboard() { ReleaseAll(); }
