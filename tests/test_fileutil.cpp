@@ -66,18 +66,18 @@ TEST_F(FileUtilTest, ReadWholeFileAndLines) {
 
     // Each 2048-byte block counts up to its own first NUL.
     std::string bytes = std::string(10, 'a') + '\0' + std::string(2037, 'b') + "tail" + '\0' + "gone";
-    TestUtil::WriteFile("nul.bin", bytes);
-    EXPECT_EQ(ReadWholeFile("nul.bin", true), std::string(10, 'a') + "tail");
+    TestUtil::WriteFile("zeros.bin", bytes);
+    EXPECT_EQ(ReadWholeFile("zeros.bin", true), std::string(10, 'a') + "tail");
     // In text mode the blocks are counted after the line ends are turned.
     std::string text = std::string(2047, 'c') + "\r\nd" + '\0' + "e";
-    TestUtil::WriteFile("nul.txt", text);
-    EXPECT_EQ(ReadWholeFile("nul.txt", false), std::string(2047, 'c') + "\nd");
+    TestUtil::WriteFile("zeros.txt", text);
+    EXPECT_EQ(ReadWholeFile("zeros.txt", false), std::string(2047, 'c') + "\nd");
 
     EXPECT_EQ(ReadWholeFile("missing.txt", false), "");
     lines = {"stale"};
     ReadLines(lines, "missing.txt");
     EXPECT_TRUE(lines.empty());
-    EXPECT_EQ(FileLength("nul.bin"), bytes.size());
+    EXPECT_EQ(FileLength("zeros.bin"), bytes.size());
     EXPECT_EQ(FileLength("missing.txt"), 0u);
 }
 

@@ -47,6 +47,8 @@ Ink Draw(Platform::FontFace* face, unsigned char code, int x, int y, int size, s
 
 }  // namespace
 
+// Windows' own font mapper chooses there, from the faces that system has.
+#ifndef _WIN32
 TEST(PlatformFontChoice, DesktopFacesGetTheirMetricCompatibleStandIns) {
     Face arial("Arial", 15, false), times("Times New Roman", 15, false), courier("Courier New", 15, true);
     ASSERT_NE(arial.face, nullptr) << arial.error;
@@ -56,6 +58,7 @@ TEST(PlatformFontChoice, DesktopFacesGetTheirMetricCompatibleStandIns) {
     EXPECT_EQ(Platform::FontFamily(times.face), "Liberation Serif");
     EXPECT_EQ(Platform::FontFamily(courier.face), "Liberation Mono");
 }
+#endif
 
 TEST(PlatformFontChoice, InstalledFamilyIsTakenAsNamedIgnoringCase) {
     Face exact("liberation serif", 15, true);

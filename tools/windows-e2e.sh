@@ -40,7 +40,7 @@ wine_prefix
 # --- the Linux local server ----------------------------------------------------------
 (cd "$run" && exec "$build/quilserver" --folder "$game" --port 0 --file-port 0 >server.out 2>&1) &
 server_pid=$!
-port_of() { sed -n "s/.*$1 on port \([0-9]*\).*/\1/p" "$run/server.out" | head -1; }
+port_of() { sed -n "s/.*$1 on port \([0-9]*\).*/\1/p" "$run/server.out" 2>/dev/null | head -1; }
 for _ in $(seq 100); do
   [ -n "$(port_of 'listening for game clients')" ] && [ -n "$(port_of 'serving dreams of .*')" ] && break
   kill -0 "$server_pid" 2>/dev/null || fail "the local server did not start"
@@ -63,12 +63,15 @@ window=$(timeout 60 xdotool search --sync --name '^Halcyon - An Alternate' | hea
 [ -n "$window" ] || fail "the client window did not appear"
 
 n=0
-shot() { n=$((n + 1)); sleep "${2:-0.5}"; import -window root "$shots/windows-$(printf %02d $n)-$1.png"; }
+# The client area only: without a window manager Wine leaves no frame around it.
+shot() { n=$((n + 1)); sleep "${2:-0.5}"; import -window "$window" "$shots/windows-$(printf %02d $n)-$1.png"; }
 press() { for k in "$@"; do xdotool windowfocus --sync "$window" keydown "$k" sleep 0.1 keyup "$k" sleep 0.3; done; }
 # The chooser's list is drawn in white: the first frame is up when bright pixels show there.
-bright() { import -window root -crop 300x60+300+230 -threshold 60% -format '%[fx:mean>0]' info: 2>/dev/null; }
+bright() {
+  import -window "$window" png:- 2>/dev/null | convert - -crop 300x60+300+230 -threshold 60% -format '%[fx:mean>0]' info: 2>/dev/null
+}
 for _ in $(seq 60); do [ "$(bright)" = 1 ] && break; sleep 0.5; done
-[ "$(bright)" = 1 ] || fail "the chooser was not drawn"
+[ "$(bright)" = 1 ] || { import -window "$window" "$run/no-chooser.png"; fail "the chooser was not drawn"; }
 wait_for() { # text seconds
   for _ in $(seq $((${2} * 5))); do grep -q "$1" "$run/server.out" && return 0; sleep 0.2; done
   fail "the server never saw: $1"

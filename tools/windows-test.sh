@@ -11,15 +11,23 @@ bash tools/windows-build.sh --tests
 tests=$(sed -n 's/^build \(test_[a-z0-9_]*\)\.exe:.*/\1/p' build-win/build.ninja)
 wine_prefix
 
-run_one() { # index name
-  local dir=build-win/testrun/$2
+run_one() { # name
+  local dir=build-win/testrun/$1 xvfb display fd
   rm -rf "$dir"
   mkdir -p "$dir"
-  if (cd "$dir" && timeout 600 xvfb-run -n $((300 + $1)) -s "-screen 0 1024x768x24" \
-        "$WINE" "$root/build-win/$2.exe" >output.txt 2>&1); then
-    echo "passed: $2 ($(grep -o '\[  PASSED  \] [0-9]* test' "$dir/output.txt" | grep -o '[0-9]*'))"
+  # An X server of its own, on a display it picks itself.
+  exec {fd}>"$dir/display"
+  Xvfb -displayfd $fd -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  exec {fd}>&-
+  for _ in $(seq 100); do [ -s "$dir/display" ] && break; sleep 0.1; done
+  display=:$(head -1 "$dir/display")
+  if (cd "$dir" && DISPLAY=$display timeout 600 "$WINE" "$root/build-win/$1.exe" >output.txt 2>&1); then
+    kill "$xvfb"
+    echo "passed: $1 ($(grep -o '\[  PASSED  \] [0-9]* test' "$dir/output.txt" | grep -o '[0-9]*'))"
   else
-    echo "FAILED: $2"
+    kill "$xvfb"
+    echo "FAILED: $1"
     cat "$dir/output.txt"
     return 1
   fi
@@ -28,7 +36,7 @@ export -f run_one
 export root WINE
 
 status=0
-printf '%s\n' $tests | awk '{print NR, $0}' | xargs -P 2 -L 1 bash -c 'run_one "$0" "$1"' || status=1
+printf '%s\n' $tests | xargs -P 2 -I{} bash -c 'run_one {}' || status=1
 "$WINESERVER" -w
 [ $status -eq 0 ] || { echo "windows: test programs failed under Wine"; exit 1; }
 echo "windows: every test program passed under Wine"

@@ -118,10 +118,15 @@ void DrawCharacter(FontFace* face, unsigned char code, int x, int y, uint8_t* ca
     size_t count = size_t(canvasSize) * size_t(canvasSize);
     std::memset(canvas, 0, count);
     if (!face || !MakeSurface(*face, canvasSize)) return;
+    // A character the face lacks is left blank rather than drawn as its box.
+    wchar_t wide = static_cast<wchar_t>(Windows1252ToUnicode(code));
+    WORD glyph = 0xFFFF;
+    if (!wide || GetGlyphIndicesW(face->dc, &wide, 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS) != 1 || glyph == 0xFFFF)
+        return;
     std::memset(face->bits, 0, count * 4);
     GdiFlush();
-    char text = static_cast<char>(code);
-    TextOutA(face->dc, x, y, &text, 1);
+    // By code point, so that the bytes mean Windows-1252 whatever the system's code page.
+    TextOutW(face->dc, x, y, &wide, 1);
     GdiFlush();
     // White text on black: any channel is the coverage.
     for (size_t i = 0; i < count; ++i) canvas[i] = uint8_t(face->bits[i] & 0xFF);

@@ -11,6 +11,7 @@ namespace Platform {
 
 static IDirectInput8A* directInput = nullptr;
 static IDirectInputDevice8A* keyboard = nullptr;
+static HWND keyboardWindow = nullptr;
 
 // The device first, then the input object, as they were made.
 static void ReleaseAll() {
@@ -39,6 +40,7 @@ KeyboardStart StartKeyboard(WindowHandle window) {
         return KeyboardStart::NoCooperation;
     }
     keyboard->Acquire();
+    keyboardWindow = static_cast<HWND>(window);
     return KeyboardStart::Started;
 }
 
@@ -46,11 +48,12 @@ bool PollKeyboard() { return keyboard && SUCCEEDED(keyboard->Poll()); }
 
 bool AcquireKeyboard() { return keyboard && SUCCEEDED(keyboard->Acquire()); }
 
-// A device lost with the focus holds no keys: left as they were, a key held
-// when the player switched away would stay down until the window is back.
+// Without the focus no key is held: left as they were, a key held when the
+// player switched away would stay down until the window is back. The device
+// may learn of the switch a little after the window does.
 bool ReadKeyboard(uint8_t keys[256]) {
     if (!keyboard) return false;
-    HRESULT result = keyboard->GetDeviceState(256, keys);
+    HRESULT result = GetFocus() == keyboardWindow ? keyboard->GetDeviceState(256, keys) : DIERR_NOTACQUIRED;
     if (result == DIERR_INPUTLOST || result == DIERR_NOTACQUIRED) {
         std::memset(keys, 0, 256);
         return true;

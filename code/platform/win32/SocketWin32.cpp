@@ -55,6 +55,16 @@ int Ready(SocketHandle socket, bool write, int ms) {
     return ::select(0, write ? nullptr : &set, write ? &set : nullptr, nullptr, &wait);
 }
 
+// WinSock must be started before any call; the layer's own start lasts the
+// process, so sockets work for code that holds no network object.
+bool LibraryReady() {
+    static const bool ready = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return ready;
+}
+
 }  // namespace
 
 bool StartSockets() {
@@ -65,6 +75,7 @@ bool StartSockets() {
 void StopSockets() { WSACleanup(); }
 
 SocketHandle CreateSocket() {
+    LibraryReady();
     SOCKET s = ::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
     return Record<SocketHandle>(s == INVALID_SOCKET ? InvalidSocket : SocketHandle(s), s == INVALID_SOCKET);
 }
@@ -75,7 +86,8 @@ bool LookUpHost(const std::string& host, uint8_t address[4]) {
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) {
+    // An empty name would be this machine here; elsewhere it names no host.
+    if (host.empty() || !LibraryReady() || ::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) {
         lastError = WSAHOST_NOT_FOUND;
         return false;
     }

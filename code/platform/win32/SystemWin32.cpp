@@ -66,21 +66,12 @@ __attribute__((noinline)) int CaptureStack(void** frames, int maxFrames, int ski
     return n;
 }
 
-// Each frame holds the caller's frame pointer and then the return address;
-// the walk ends where the chain leaves the thread's stack or stops rising.
+// GCC's frame pointer on 64-bit Windows does not point at the saved one (the
+// unwind tables describe the frames instead), so the quick capture unwinds
+// too; one more frame is skipped for this function's own.
 __attribute__((noinline)) int CaptureStackQuick(void** frames, int maxFrames, int skip) {
-    ULONG_PTR low = 0, high = 0;
-    GetCurrentThreadStackLimits(&low, &high);
-    uintptr_t fp = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
-    int count = 0;
-    for (int index = 0; count < maxFrames; ++index) {
-        if (fp < low || fp > high - 2 * sizeof(uintptr_t) || fp % sizeof(uintptr_t)) break;
-        const uintptr_t* frame = reinterpret_cast<const uintptr_t*>(fp);
-        if (!frame[1]) break;
-        if (index >= skip) frames[count++] = reinterpret_cast<void*>(frame[1]);
-        if (frame[0] <= fp) break;
-        fp = frame[0];
-    }
+    int count = CaptureStack(frames, maxFrames, skip + 1);
+    asm volatile("" ::: "memory");  // keeps this frame: no tail call
     return count;
 }
 
@@ -108,27 +99,25 @@ static std::string Demangle(const char* name) {
     return result;
 }
 
-static std::string FileName(const char* path) {
-    const char* slash = std::max(std::strrchr(path, '\\'), std::strrchr(path, '/'));
-    return slash ? slash + 1 : path;
-}
-
 FrameInfo DescribeFrame(void* pc) {
     FrameInfo info;
     std::lock_guard<std::mutex> lock(symbolMutex);
     if (!symbolsLoaded) return info;
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            static_cast<const char*>(pc), &module))
-        return info;
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(module, path, sizeof path);
-    info.moduleFound = true;
-    info.module = length ? FileName(path) : "?";
     HANDLE process = GetCurrentProcess();
     // A module loaded after start-up is found once dbghelp has been told of it.
-    if (!SymGetModuleBase64(process, DWORD64(pc)) && length)
-        SymLoadModuleEx(process, nullptr, path, nullptr, DWORD64(module), 0, nullptr, 0);
+    HMODULE loaded = nullptr;
+    char path[MAX_PATH];
+    if (!SymGetModuleBase64(process, DWORD64(pc)) &&
+        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           static_cast<const char*>(pc), &loaded) &&
+        GetModuleFileNameA(loaded, path, sizeof path))
+        SymLoadModuleEx(process, nullptr, path, nullptr, DWORD64(loaded), 0, nullptr, 0);
+    IMAGEHLP_MODULE64 module;
+    std::memset(&module, 0, sizeof module);
+    module.SizeOfStruct = sizeof module;
+    if (!SymGetModuleInfo64(process, DWORD64(pc), &module)) return info;
+    info.moduleFound = true;
+    info.module = module.ModuleName;
     // pc - 1: a return address reports the line of its call.
     DWORD64 address = DWORD64(pc) - 1;
     IMAGEHLP_LINE64 line;
@@ -163,7 +152,14 @@ std::string LastErrorText() {
 // Backslashes are native here and names ignore case already.
 std::string ResolvePath(const std::string& path) { return path; }
 
-FILE* OpenFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+// Always in binary mode: the logs and files the program writes hold the same
+// bytes on every system (text mode would turn each "\n" into "\r\n").
+FILE* OpenFile(const std::string& path, const char* mode) {
+    std::string binary;
+    for (const char* c = mode; *c; ++c)
+        if (*c != 't' && *c != 'b') binary += *c;
+    return std::fopen(path.c_str(), (binary + "b").c_str());
+}
 
 static bool IsFolder(const std::string& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
@@ -228,7 +224,8 @@ bool MessageBox(const std::string& text, const std::string& caption, bool yesNo)
     }
     HWND owner = static_cast<HWND>(MainWindow());
     int answer = MessageBoxA(owner, text.c_str(), caption.c_str(), yesNo ? MB_YESNO : MB_OK);
-    if (answer != 0) return answer == IDOK || answer == IDYES;
+    // An OK box closed with Escape answers IDCANCEL under Wine: still seen.
+    if (answer != 0) return yesNo ? answer == IDYES : true;
     fprintf(stderr, "%s: %s%s\n", caption.c_str(), text.c_str(), yesNo ? " [answered No]" : "");
     return !yesNo;
 }

@@ -5,12 +5,13 @@
 #include "platform/PlatformWindow.h"
 #include "platform/PlatformWindowInternal.h"
 
+#include <csignal>
 #include <cstring>
 #include <deque>
 
 namespace Platform {
 
-static const char* const WindowClassName = "HalcyonWindow";
+static const wchar_t* const WindowClassName = L"HalcyonWindow";
 
 static HINSTANCE instance = nullptr;
 static bool classRegistered = false;
@@ -59,9 +60,20 @@ static bool IsSwallowedCommand(WPARAM command) {
     }
 }
 
+static uint8_t ToWindows1252(wchar_t c) {
+    char byte = 0;
+    BOOL lost = FALSE;
+    if (WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, &c, 1, &byte, 1, nullptr, &lost) != 1 || lost) return 0;
+    return static_cast<uint8_t>(byte);
+}
+
 static LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CHAR: Push(MessageKind::Char, uint32_t(wParam & 0xFF)); return 0;
+    case WM_CHAR:
+        // A Unicode window: the characters become Windows-1252 bytes whatever
+        // the system's code page; those outside it are dropped.
+        if (uint8_t byte = ToWindows1252(wchar_t(wParam))) Push(MessageKind::Char, byte);
+        return 0;
     case WM_KEYDOWN: Push(MessageKind::KeyDown, uint32_t(wParam), (lParam >> 24) & 1); return 0;
     case WM_MOUSEMOVE: PushMouse(MessageKind::MouseMove, lParam, MouseButton::Left); return 0;
     case WM_LBUTTONDOWN: PushMouse(MessageKind::ButtonDown, lParam, MouseButton::Left); return 0;
@@ -93,22 +105,28 @@ static LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, 
         return 0;
     default: break;
     }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
+    return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 // --- window ----------------------------------------------------------------
 
+// A termination signal closes the window as the user would.
+static void CloseOnTermination(int) {
+    std::signal(SIGTERM, CloseOnTermination);
+    if (window && !windowGone) PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
 bool StartWindowSystem() {
     if (classRegistered) return true;
-    instance = GetModuleHandleA(nullptr);
-    WNDCLASSA windowClass;
+    instance = GetModuleHandleW(nullptr);
+    WNDCLASSW windowClass;
     std::memset(&windowClass, 0, sizeof windowClass);
     windowClass.style = CS_CLASSDC;
     windowClass.lpfnWndProc = WindowProcedure;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
     windowClass.lpszClassName = WindowClassName;
-    if (!RegisterClassA(&windowClass)) {
+    if (!RegisterClassW(&windowClass)) {
         windowError = SystemErrorText(GetLastError());
         return false;
     }
@@ -130,15 +148,18 @@ bool CreateMainWindow(const std::string& title, int width, int height) {
     windowGone = false;
     // A quit left from an earlier window must not end this one's loop.
     MSG stale;
-    while (PeekMessageA(&stale, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    while (PeekMessageW(&stale, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
-    window = CreateWindowExA(0, WindowClassName, title.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
+    wchar_t wideTitle[256] = L"";
+    MultiByteToWideChar(1252, 0, title.c_str(), -1, wideTitle, 255);
+    window = CreateWindowExW(0, WindowClassName, wideTitle, style, CW_USEDEFAULT, CW_USEDEFAULT,
                              outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance, nullptr);
     if (!window) {
         windowError = SystemErrorText(GetLastError());
         return false;
     }
     dc = GetDC(window);
+    std::signal(SIGTERM, CloseOnTermination);
     return true;
 }
 
@@ -151,6 +172,7 @@ void ShowMainWindow() {
 
 void DestroyMainWindow() {
     if (!window) return;
+    std::signal(SIGTERM, SIG_DFL);
     DeleteGLContext();
     if (dc && !windowGone) ReleaseDC(window, dc);
     dc = nullptr;
@@ -184,27 +206,21 @@ uint32_t FocusChangeCount() { return focusChanges; }
 
 bool WindowHasFocus() { return window && !windowGone && GetFocus() == window; }
 
-// WM_CHAR brings the typed characters in the ANSI code page already; this
-// is for text that arrives as UTF-8.
+// Text that arrives as UTF-8.
 void TranslateTypedText(const char* utf8, std::string& bytes) {
     int wide = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
     if (wide <= 1) return;
     std::wstring text(size_t(wide), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text.data(), wide);
-    for (wchar_t c : text) {
-        if (!c) break;
-        char byte = 0;
-        BOOL lost = FALSE;
-        if (WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, &c, 1, &byte, 1, nullptr, &lost) == 1 && !lost)
-            bytes.push_back(byte);
-    }
+    for (wchar_t c : text)
+        if (uint8_t byte = c ? ToWindows1252(c) : 0) bytes.push_back(static_cast<char>(byte));
 }
 
 // --- messages --------------------------------------------------------------
 
 bool PeekWindowMessage(WindowMessage& message) {
     MSG msg;
-    while (pending.empty() && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (pending.empty() && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
             message = WindowMessage();
             message.kind = MessageKind::Quit;
@@ -212,7 +228,7 @@ bool PeekWindowMessage(WindowMessage& message) {
             return true;
         }
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
     if (pending.empty()) return false;
     message = pending.front();
