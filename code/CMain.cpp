@@ -8,9 +8,10 @@
 #include "LogFile.h"
 #include "QuilFileGetter.h"
 #include "QuilGfxLoader.h"
+#include "QuilRenderer.h"
 #include "QuilTransfers.h"
 
-#include <sstream>
+#include <deque>
 
 namespace {
 
@@ -18,18 +19,7 @@ const uint8_t KeyLeftControl = 29, KeyRightControl = 157;
 const uint32_t SendFailedColor = 0xFF9696DC;
 const uint32_t OverlayColor = 0x50444444;
 const float ScrollRange = 224;  // thumb travel in pixels
-
-// Host word and port of "data\\quil_ip.txt"; false when it cannot be read.
-bool ReadServerAddress(std::string& host, int& port) {
-    std::string text = ReadWholeFile("data\\quil_ip.txt", false);
-    std::istringstream words(text);
-    std::string hostWord;
-    int portNumber = 0;
-    if (!(words >> hostWord >> portNumber)) return false;
-    host = hostWord;
-    port = portNumber;
-    return true;
-}
+const size_t WindowEntries = 60;
 
 }  // namespace
 
@@ -45,16 +35,13 @@ uint32_t LineColorFor(char firstByte) {
 
 G::Text ColoredText(const std::string& text) {
     G::Text result;
-    std::string run;
     result.AddColor(LineColorFor(text.empty() ? '\0' : text[0]));
-    for (size_t i = 0; i < text.size(); ++i) {
-        run += text[i];
-        if (text[i] != '\n') continue;
-        result += G::Text(run);
-        run.clear();
-        result.AddColor(LineColorFor(i + 1 < text.size() ? text[i + 1] : '\0'));
+    size_t start = 0;
+    for (size_t feed; (feed = text.find('\n', start)) != std::string::npos; start = feed + 1) {
+        result += G::Text(text.substr(start, feed + 1 - start));
+        result.AddColor(LineColorFor(feed + 1 < text.size() ? text[feed + 1] : '\0'));
     }
-    if (!run.empty()) result += G::Text(run);
+    if (start < text.size()) result += G::Text(text.substr(start));
     return result;
 }
 
@@ -97,9 +84,10 @@ CMain::CMain() {
     InstallTransferHooks();
     inputText.SetPosition(50, 555);
     inputText.SetWidth(700);
-    textWindow = new2(G::TextWindow, G::TextWindow(40, 300, 700, 250, 60, 16, "", false, 0.5f));
+    textWindow = new2(G::TextWindow, G::TextWindow(40, 300, 700, 250, int(WindowEntries), 16, "", false, 0.5f));
     Connect();
-    // The world renderers start here, before the colour tables.
+    InitRenderers();
+    InstallRendererHooks();
     LoadColorTables();
     scrollTrack.Load("data\\ui\\sbar0.png", 1, false, 0);
     scrollThumb.Load("data\\ui\\sbar1.png", 1, false, 0);
@@ -108,14 +96,24 @@ CMain::CMain() {
 void CMain::Connect() {
     std::string host = "Failed to load";
     int port = 0;
-    if (ReadServerAddress(host, port)) {
+    if (ReadServerAddress("data\\quil_ip.txt", host, port)) {
         textWindow->AddText(G::Text("Connecting to quillmor server at " + host + " on port " + std::to_string(port) +
                                     " ...\n"));
     } else {
         ErrorLog << "Failed to load quil's ip and port from file.\n";
         textWindow->AddText(G::Text("Failed to load quil's ip and port from \\data\\quil_ip.txt file.\n"));
     }
-    bool connected = connection.Connect(host, port);
+    // Made on the connection's own thread: frames, input and closing go on
+    // while a slow or silent server is waited for.
+    connection.ConnectInBackground(host, port);
+    AnnounceConnection();
+}
+
+void CMain::AnnounceConnection() {
+    if (connectionAnnounced) return;
+    bool connected = connection.IsConnected();
+    if (!connected && connection.IsConnecting()) return;
+    connectionAnnounced = true;
     textWindow->AddText(G::Text(connected ? "Connected to server.\n" : "CONNECTION TO SERVER FAILED.\n"));
 }
 
@@ -124,23 +122,36 @@ void CMain::Connect() {
 CMain::~CMain() {
     delete2(textWindow);
     textWindow = nullptr;
+    // Their answers would go to a connection that is closing.
+    TheGameDialog.DropAll();
     while (!TheTransferList.empty()) EndTransfer(TheTransferList.front());
-    // The world renderers shut down here.
+    ShutdownRenderers();
     SetServerConnection(nullptr);
 }
 
-void CMain::Update(float) {
+void CMain::Update(float seconds) {
+    AnnounceConnection();
     PumpServerInput();
     TakeQueuedTexts();
-    TakeTypedInput();
-    HandleMouse();
+    // A question that is up takes the keys and clicks; the game goes on under it.
+    if (!dialogView.TakeInput(TheGameDialog)) {
+        TakeTypedInput();
+        HandleMouse();
+    }
     ProcessFinishedDownloads();
-    // The world renderers' per-frame update goes here.
+    UpdateRenderers(seconds);
 }
 
+// The window keeps only its newest entries: of a large batch, the older
+// texts are never laid out.
 void CMain::TakeQueuedTexts() {
+    std::deque<std::string> texts;
     std::string text;
-    while (TakeText(text)) textWindow->AddText(ColoredText(text));
+    while (TakeText(text)) {
+        texts.push_back(std::move(text));
+        if (texts.size() > WindowEntries) texts.pop_front();
+    }
+    for (const std::string& each : texts) textWindow->AddText(ColoredText(each));
 }
 
 void CMain::TakeTypedInput() {
@@ -178,24 +189,31 @@ void CMain::SendTypedLine() {
     inputLine.clear();
 }
 
-// Looking at a clicked cell and highlighting the cell under the pointer need
-// the world renderer's picking; a click off the scroll bar does nothing until then.
 void CMain::HandleMouse() {
-    int32_t x = 0, y = 0;
+    int32_t x = 0, y = 0, cellX = 0, cellY = 0;
     MouseState::GetPosition(x, y);
-    if (MouseState::LeftClicked() && IsOnScrollBar(x, y)) dragging = true;
+    if (MouseState::LeftClicked()) {
+        if (IsOnScrollBar(x, y)) {
+            dragging = true;
+        } else {
+            PickCell(x, y, cellX, cellY);
+            SendLook(cellX, cellY);
+        }
+    }
     if (MouseState::LeftHeld() && dragging)
         textWindow->SetScroll(ScrollForDrag(y));
     else if (!MouseState::LeftHeld())
         dragging = false;
     if (int32_t steps = MouseState::WheelSteps(); steps != 0)
         textWindow->SetScroll(textWindow->GetScroll() + static_cast<float>(steps) * 0.05f);
+    PickCell(x, y, cellX, cellY);
+    SetHighlightCell(cellX, cellY);
 }
 
 void CMain::Draw() {
     G::Clear(0, true, true, false);
     G::SetViewportFull();
-    // The world renderer draws the 3D view here.
+    RenderWorld();
     G::Set2D();
     G::SetRenderState(G::RenderState::Blend, true);
     G::DrawRect(35, 300, 705, 283, OverlayColor, OverlayColor, OverlayColor, OverlayColor);
@@ -205,6 +223,7 @@ void CMain::Draw() {
     G::Set2D();
     G::DrawTexture(740, 300, scrollTrack, 0.5f);
     G::DrawTexture(740, 300 + textWindow->GetScroll() * ScrollRange, scrollThumb, 0.5f);
+    dialogView.Draw(TheGameDialog);
 }
 
 void CMain::DrawTransfers() {

@@ -3,6 +3,7 @@
 // the progress of file transfers, drawn as an overlay each frame.
 #pragma once
 #include "GBFont.h"
+#include "GameDialog.h"
 #include "GLTexture.h"
 #include "NetClient.h"
 #include "SceneManager.h"
@@ -46,6 +47,7 @@ public:
 
 private:
     void Connect();
+    void AnnounceConnection();
     void TakeQueuedTexts();
     void TakeTypedInput();
     void HandleKey(uint8_t code, bool controlHeld);
@@ -61,4 +63,6 @@ private:
     G::Texture scrollTrack;
     G::Texture scrollThumb;
     bool dragging = false;
+    bool connectionAnnounced = false;
+    GameDialogView dialogView;
 };

@@ -2,6 +2,7 @@
 
 #include "LogFile.h"
 #include "StaticOrder.h"
+#include "SystemDialog.h"
 #include "platform/PlatformSystem.h"
 
 #include <algorithm>
@@ -95,7 +96,7 @@ CMemMan::~CMemMan() {
     }
     enabled = false;
     if (criticalErrors)
-        Platform::MessageBox("Critical memory management errors occured.\nCheck _error.txt for details.\n",
+        SystemMessageBox("Critical memory management errors occured.\nCheck _error.txt for details.\n",
                              "Critical Memory Error", false);
     if (live.empty()) return;
 
@@ -116,7 +117,7 @@ CMemMan::~CMemMan() {
                        " byte(s) leaked.\n" + std::to_string(live.size()) +
                        " total unfreed allocations.\nSee _error.txt for details.\n";
     records.clear();
-    Platform::MessageBox(text, "Memory Leaks", false);
+    SystemMessageBox(text, "Memory Leaks", false);
 }
 
 namespace MemTrack {

@@ -4,7 +4,6 @@
 #include "LogFile.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -15,23 +14,12 @@ const size_t EntryHeaderSize = 62;
 const size_t EntryMethodOffset = 58;
 
 bool ReadArchive(const std::string& path, std::vector<unsigned char>& bytes) {
-    uint32_t size = FileLength(path);
-    // FileLength is unsigned; a size that does not fit the signed field the
-    // archive format uses counts as unreadable, as a negative one would.
-    if (size == 0 || size > INT32_MAX) return false;
-    FILE* file = OpenFile(path, "rb");
-    if (!file) return false;
-    bytes.resize(size);
-    size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
-    // The file may have shrunk since its length was taken: keep what is there.
-    bytes.resize(got);
+    // A size that does not fit the signed field the archive format uses
+    // counts as unreadable, as a negative one would.
+    std::string contents;
+    if (!ReadWholeFile(path, true, contents, INT32_MAX) || contents.empty()) return false;
+    bytes.assign(contents.begin(), contents.end());
     return true;
-}
-
-int32_t ReadInt32(const unsigned char* p) {
-    uint32_t value = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    return static_cast<int32_t>(value);
 }
 
 }  // namespace

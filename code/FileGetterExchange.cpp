@@ -24,14 +24,43 @@ int32_t WordToInt(const std::string& word) {
     return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
-int32_t ReadInt32(const char* p) {
-    const unsigned char* u = reinterpret_cast<const unsigned char*>(p);
-    return static_cast<int32_t>(uint32_t(u[0]) | uint32_t(u[1]) << 8 | uint32_t(u[2]) << 16 | uint32_t(u[3]) << 24);
-}
-
 const int32_t BlockHeaderSize = 10;
 
+const char RequestCommand[] = "RC ";
+const char Removed[] = "(NAME/PASS REMOVED FOR SECURITY)";
+const int RequestTailWords = 4;  // id and the three numbers, kept in the log
+
+// The request keeps its last four words; everything between the command and
+// them (the name and password, whatever spaces they hold) goes.
+std::string RedactedRequest(const std::string& line) {
+    size_t body = line.size() - (line.ends_with('\n') ? 1 : 0);
+    size_t cut = body;
+    for (int words = 0; words < RequestTailWords; ++words) {
+        cut = line.rfind(' ', cut - 1);
+        if (cut == std::string::npos || cut < std::strlen(RequestCommand))
+            return std::string(RequestCommand) + Removed + "\n";
+    }
+    return std::string(RequestCommand) + Removed + line.substr(cut);
+}
+
 }  // namespace
+
+std::string FileRequestLine(const std::string& name, const std::string& password, const std::string& id) {
+    return RequestCommand + name + " " + password + " " + id + " 0 2 4096\n";
+}
+
+std::string HideRequestSecrets(const std::string& text) {
+    std::string out;
+    size_t lineStart = 0;
+    while (lineStart < text.size()) {
+        size_t lineEnd = text.find('\n', lineStart);
+        lineEnd = lineEnd == std::string::npos ? text.size() : lineEnd + 1;
+        std::string line = text.substr(lineStart, lineEnd - lineStart);
+        out += line.starts_with(RequestCommand) ? RedactedRequest(line) : line;
+        lineStart = lineEnd;
+    }
+    return out;
+}
 
 FileGetterExchange::FileGetterExchange(const std::string& dreamId, const std::string& path,
                                        const std::string& requestLine)
@@ -59,6 +88,14 @@ void FileGetterExchange::ConnectionLost(FileGetterLink& link) {
     if (done.load()) return;
     ErrorLog << "warning: file download ended early: " << id << "\n";
     link.Tell("> CONNECTION SEVERED");
+    End(Failed);
+}
+
+void FileGetterExchange::Stalled(FileGetterLink& link, unsigned seconds) {
+    if (done.load()) return;
+    ErrorLog << "warning: file download stalled: " << id << ": nothing came from the file server for " << seconds
+             << " seconds\n";
+    link.Tell("> DOWNLOAD STALLED: nothing came from the file server for " + std::to_string(seconds) + " seconds");
     End(Failed);
 }
 
@@ -184,6 +221,8 @@ void FileGetterExchange::BeginReceiving(FileGetterLink& link) {
     link.Tell("> Transfer request accepted.  Download beginning.");
     state = Receiving;
     LimitBuffer();
+    // An empty file needs no block: waiting for one would never end.
+    if (blockCount == 0) Finish(link);
 }
 
 void FileGetterExchange::StepBlock(FileGetterLink& link) {
@@ -216,6 +255,10 @@ void FileGetterExchange::WriteBlock(FileGetterLink& link, const char* block, int
     received += count;
     link.Send("PKOK " + std::to_string(index) + "\n");
     if (++expectedBlock < blockCount) return;
+    Finish(link);
+}
+
+void FileGetterExchange::Finish(FileGetterLink& link) {
     // Closed now, not at destruction: the archive is read before the getter goes.
     if (!CloseFile()) {
         FailWrite(link);

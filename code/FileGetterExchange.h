@@ -22,6 +22,12 @@ public:
     virtual void Tell(const std::string& text) = 0;
 };
 
+// The request for dream `id`: "RC " + name + " " + password + " " + id + " 0 2 4096\n".
+std::string FileRequestLine(const std::string& name, const std::string& password, const std::string& id);
+// A log text with the name and password of every request line in it
+// removed; the connections that carry requests log through it.
+std::string HideRequestSecrets(const std::string& text);
+
 class FileGetterExchange {
 public:
     // Largest line or block the exchange buffers: a server that sends more
@@ -39,6 +45,8 @@ public:
     void Step(FileGetterLink& link);
     // The server went away before the download ended.
     void ConnectionLost(FileGetterLink& link);
+    // Nothing came from the server for `seconds`: the download is given up.
+    void Stalled(FileGetterLink& link, unsigned seconds);
     // Ends the download without a step: the state is left as `final` and
     // done is set after it.
     void End(FileGetterState final);
@@ -57,6 +65,7 @@ private:
     bool AcceptTransfer(const std::string& line);
     void BeginReceiving(FileGetterLink& link);
     void WriteBlock(FileGetterLink& link, const char* block, int32_t index);
+    void Finish(FileGetterLink& link);
     bool TakeLine(std::string& line);
     void Consume(size_t count);
     void LimitBuffer();

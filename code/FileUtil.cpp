@@ -3,6 +3,7 @@
 #include "LogFile.h"
 #include "platform/PlatformSystem.h"
 
+#include <cstdlib>
 #include <cstring>
 
 FILE* OpenFile(const std::string& path, const char* mode) { return Platform::OpenFile(path, mode); }
@@ -82,17 +83,26 @@ static size_t ReadTextBlock(FILE* f, char* block, size_t size) {
 }
 
 std::string ReadWholeFile(const std::string& path, bool binary) {
-    FILE* f = OpenFile(path, "rb");
-    if (!f) return "";
     std::string text;
+    ReadWholeFile(path, binary, text);
+    return text;
+}
+
+bool ReadWholeFile(const std::string& path, bool binary, std::string& text, size_t maxBytes) {
+    text.clear();
+    FILE* f = OpenFile(path, "rb");
+    if (!f) return false;
     char block[2048];
     size_t got;
-    while ((got = binary ? std::fread(block, 1, sizeof block, f) : ReadTextBlock(f, block, sizeof block)) > 0) {
-        // Each block counts up to its first NUL: this reader is meant for text.
-        text.append(block, strnlen(block, got));
-    }
+    // Text stops each block at its first NUL; bytes are kept whole, so the
+    // binary loaders read through here too.
+    while (text.size() <= maxBytes &&
+           (got = binary ? std::fread(block, 1, sizeof block, f) : ReadTextBlock(f, block, sizeof block)) > 0)
+        text.append(block, binary ? got : strnlen(block, got));
     std::fclose(f);
-    return text;
+    if (text.size() <= maxBytes) return true;
+    text.clear();
+    return false;
 }
 
 void SplitString(const std::string& text, StringList& out, const std::string& delimiters) {
@@ -109,13 +119,13 @@ void ReadLines(StringList& out, const std::string& path) {
     SplitString(ReadWholeFile(path, false), out, "\n");
 }
 
-bool ReadBoundedLine(FILE* file, std::string& line, size_t maxLength) {
+bool ReadBoundedLine(FILE* file, std::string& line, size_t maxLength, bool keepCarriageReturn) {
     line.clear();
     int c = std::fgetc(file);
     if (c == EOF) return false;
     for (; c != EOF && c != '\n'; c = std::fgetc(file))
         if (line.size() < maxLength) line += static_cast<char>(c);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!keepCarriageReturn && !line.empty() && line.back() == '\r') line.pop_back();
     return true;
 }
 
@@ -128,5 +138,26 @@ bool ReadStringList(StringList& out, const std::string& path) {
     std::string line;
     while (ReadBoundedLine(f, line, 4096) && !line.empty()) out.push_back(line);
     std::fclose(f);
+    return true;
+}
+
+int32_t ReadInt32(const void* bytes) {
+    const unsigned char* u = static_cast<const unsigned char*>(bytes);
+    return static_cast<int32_t>(uint32_t(u[0]) | uint32_t(u[1]) << 8 | uint32_t(u[2]) << 16 | uint32_t(u[3]) << 24);
+}
+
+bool ReadServerAddress(const std::string& path, std::string& host, int& port) {
+    FILE* file = OpenFile(path, "rb");
+    if (!file) return false;
+    // Two words are all there is; a bounded read keeps a huge file harmless.
+    char text[1024];
+    size_t got = std::fread(text, 1, sizeof text, file);
+    std::fclose(file);
+    StringList words;
+    SplitString(std::string(text, got), words, " \t\r\n");
+    if (words.size() < 2 || words[1].find_first_not_of("0123456789") != std::string::npos || words[1].size() > 5)
+        return false;
+    host = words[0];
+    port = std::atoi(words[1].c_str());
     return true;
 }

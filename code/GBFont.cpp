@@ -1,6 +1,7 @@
 #include "GBFont.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "CMemMan.h"
@@ -238,6 +239,8 @@ Text& Text::operator=(const Text& value) {
 }
 
 Text& Text::operator+=(const Text& other) {
+    // Appending walks the other's runs while this one's grow.
+    if (&other == this) return *this += Text(other);
     size_t oldLength = AsText().size();
     Add(other);
     AppendColorRuns(runs, oldLength, other.runs);
@@ -334,6 +337,19 @@ void Text::Measure(float& left, float& top, float& right, float& bottom) {
     bottom = y + height;
 }
 
+void Text::KeepRows(size_t rows, size_t maxLength) {
+    ResolveFont();
+    const std::string& text = AsText();
+    size_t length = font ? LengthOfRows(text, Metrics(), wrapWidth, rows, maxLength) : std::min(text.size(), maxLength);
+    if (length >= text.size()) return;
+    ColorRunList kept;
+    for (const ColorRun& run : runs)
+        if (run.start < length) kept.push_back(run);
+    Vary::operator=(Vary(text.substr(0, length)));
+    runs = std::move(kept);
+    laidOutText.clear();
+}
+
 void Text::BuildVertexBuffer(const std::string& text) {
     ++buildCount;
     if (VerticesPerGlyph * text.size() > capacity) {
@@ -406,6 +422,11 @@ void TextWindow::AddText(const Text& text) {
     line.text.SetFontSize(fontSize);
     line.text.SetFixedPitch(fixedPitch, fixedPitchFactor);
     line.text.SetWidth(int(width));
+    // An entry taller than the window could never be seen whole: it keeps
+    // the rows the window can show. Characters that take no room would all
+    // share one row, so the length is bounded too: a pixel per character.
+    const size_t rows = size_t(std::max(1.0f, std::ceil(height / std::max(fontSize, 1.0f))));
+    line.text.KeepRows(rows, rows * size_t(std::max(width, 1.0f)));
     float left = 0, top = 0, right = 0, bottom = 0;
     line.text.Measure(left, top, right, bottom);
     line.height = bottom - top;

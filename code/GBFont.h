@@ -83,6 +83,8 @@ public:
     void Measure(float& left, float& top, float& right, float& bottom);
     // Draws in the current 2D coordinates; the caller sets them up (Set2D).
     void Render();
+    // Keeps the first `rows` visual lines, and at most `maxLength` characters.
+    void KeepRows(size_t rows, size_t maxLength);
 
     float GetX() const { return x; }
     float GetY() const { return y; }

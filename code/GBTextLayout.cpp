@@ -1,10 +1,13 @@
 #include "GBTextLayout.h"
+#include "StaticOrder.h"
 
 #include <algorithm>
 
 namespace G {
 
 namespace {
+
+const ColorRunList noRuns STATIC_ORDER(STATIC_GRAPHICS);
 
 void AppendColorCode(std::string& line, uint32_t color) {
     line += ColorCode;
@@ -83,9 +86,20 @@ TextLine GetTextLine(const std::string& text, const ColorRunList& runs, size_t s
     return line;
 }
 
+size_t LengthOfRows(const std::string& text, const GlyphMetrics& metrics, float wrapWidth, size_t rows,
+                    size_t maxLength) {
+    static const ColorRunList noRuns;
+    // Rows only cut what is within maxLength: the walk never reads beyond it.
+    const std::string head = text.size() > maxLength ? text.substr(0, maxLength) : std::string();
+    const std::string& walked = text.size() > maxLength ? head : text;
+    size_t length = 0;
+    for (size_t row = 0; row < rows && length < walked.size(); ++row)
+        length += GetTextLine(walked, noRuns, length, metrics, wrapWidth, false).consumed;
+    return length;
+}
+
 void MeasureText(const std::string& text, const GlyphMetrics& metrics, float wrapWidth, float& width,
                  float& height) {
-    static const ColorRunList noRuns;
     width = height = 0;
     size_t start = 0;
     for (;;) {
@@ -120,10 +134,13 @@ size_t BuildTextVertices(const std::string& text, const ColorRunList& runs, cons
                          float wrapWidth, float x, float y, TextVertex* out) {
     size_t count = 0, start = 0;
     uint32_t color = DefaultTextColor;
-    float penY = y + 0.5f;
+    // Glyphs start on pixel edges: GL samples at pixel centres, so a quad
+    // shifted by half a pixel samples every texel on its border and thin
+    // stems drop out where rounding goes the other way.
+    float penY = y;
     for (;;) {
         TextLine line = GetTextLine(text, runs, start, metrics, wrapWidth, true);
-        float penX = x + 0.5f;
+        float penX = x;
         for (size_t k = 0; k < line.text.size(); ++k) {
             unsigned char c = uint8_t(line.text[k]);
             if (c == uint8_t(ColorCode) && k + 4 < line.text.size()) {

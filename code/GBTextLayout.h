@@ -46,6 +46,11 @@ struct TextLine {
 TextLine GetTextLine(const std::string& text, const ColorRunList& runs, size_t start,
                      const GlyphMetrics& metrics, float wrapWidth, bool withColors);
 
+// How many characters of `text` its first `rows` visual lines take, and at
+// most `maxLength`.
+size_t LengthOfRows(const std::string& text, const GlyphMetrics& metrics, float wrapWidth, size_t rows,
+                    size_t maxLength);
+
 // Width of the widest line and the height of all lines (one font size each).
 void MeasureText(const std::string& text, const GlyphMetrics& metrics, float wrapWidth, float& width,
                  float& height);

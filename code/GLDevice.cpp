@@ -18,8 +18,10 @@ CriticalSection GraphicsLock STATIC_ORDER(STATIC_GRAPHICS);
 namespace {
 
 Setup setupCopy;
-StringList extensionTokens;
-std::vector<DeviceCallback> shutdownCallbacks, deviceLostCallbacks, deviceRestoreCallbacks;
+StringList extensionTokens STATIC_ORDER(STATIC_GRAPHICS);
+std::vector<DeviceCallback> shutdownCallbacks STATIC_ORDER(STATIC_GRAPHICS);
+std::vector<DeviceCallback> deviceLostCallbacks STATIC_ORDER(STATIC_GRAPHICS);
+std::vector<DeviceCallback> deviceRestoreCallbacks STATIC_ORDER(STATIC_GRAPHICS);
 bool deviceLost = false;
 
 bool Fail(const char* message) {
@@ -140,7 +142,7 @@ bool Init(void* window, const Setup* setup) {
     if (!setup) return false;
     setupCopy = *setup;
     // The platform layer has the one window; the handle only says which one.
-    if (window != Platform::MainWindow()) return Fail("Couldn't find a pixel format to use similar to request.\n");
+    if (!window || window != Platform::MainWindow()) return Fail("Init was handed a window that doesn't exist.\n");
     CheckDesktopDepth(Platform::DesktopColorBits());
     if (setupCopy.fullscreen && !Platform::ChangeDisplayMode(static_cast<int>(setupCopy.width),
                                                              static_cast<int>(setupCopy.height),
@@ -190,10 +192,11 @@ void ShutdownCheck() {
 }
 
 namespace {
-// Runs the exit-time check after main has returned, before the logs go.
+// Runs the exit-time check after main has returned, while the callback lists
+// and whatever the callbacks free still exist.
 struct ExitCheck {
     ~ExitCheck() { ShutdownCheck(); }
-} exitCheck STATIC_ORDER(STATIC_GRAPHICS);
+} exitCheck STATIC_ORDER(STATIC_GRAPHICS_EXIT);
 }  // namespace
 
 bool IsInited() { return Platform::HasGLContext(); }

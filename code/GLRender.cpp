@@ -9,15 +9,16 @@
 #include "GLTexture.h"
 #include "GLVert.h"
 #include "LogFile.h"
+#include "StaticOrder.h"
 
 namespace G {
 
 namespace {
 
 bool insideBlock = false;
-Matrix projection = Matrix::Identity();
-Matrix viewTransposed = Matrix::Identity();
-Matrix worldTransposed = Matrix::Identity();
+Matrix projection STATIC_ORDER(STATIC_GRAPHICS) = Matrix::Identity();
+Matrix viewTransposed STATIC_ORDER(STATIC_GRAPHICS) = Matrix::Identity();
+Matrix worldTransposed STATIC_ORDER(STATIC_GRAPHICS) = Matrix::Identity();
 
 const GLenum CompareTable[] = {GL_NEVER, GL_ALWAYS, GL_EQUAL, GL_NOTEQUAL, GL_LESS, GL_LEQUAL, GL_GREATER, GL_GEQUAL};
 const GLenum StencilTable[] = {GL_KEEP, GL_ZERO, GL_REPLACE, GL_INCR, GL_DECR, GL_INVERT};
@@ -516,6 +517,10 @@ void SetPerspectiveView(int x, int y, int width, int height, float zNear, float 
     SetViewport(x, y, width, height);
     Matrix perspective;
     Perspective(perspective, std::numbers::pi_v<float> / 4, float(height) / float(width), zNear, zFar);
+    // LookAt's second axis points down the picture (u = f x s); turned over
+    // here, the ground lies at the bottom of the window and what is right of
+    // the camera is drawn on the right.
+    for (int c = 0; c < 4; ++c) perspective.At(1, c) = -perspective.At(1, c);
     // The math is row-major; OpenGL takes the projection column-major.
     SetProjectionMatrix(Transpose(perspective));
 }
@@ -536,14 +541,23 @@ Viewport CurrentGLViewport() {
     return Viewport{box[0], box[1], box[2], box[3]};
 }
 
+// The math's Project and Unproject mirror x; OpenGL's viewport does not.
+// Mirroring the projection's x once more makes them find the pixels OpenGL
+// draws.
+Matrix MirroredProjection() {
+    Matrix out = Transpose(projection);
+    for (int c = 0; c < 4; ++c) out.At(0, c) = -out.At(0, c);
+    return out;
+}
+
 }  // namespace
 
 void Unproject(Vector3& out, float windowX, float windowY, float depth) {
-    ::Unproject(out, windowX, windowY, depth, GetViewMatrix(), Transpose(projection), CurrentGLViewport());
+    ::Unproject(out, windowX, windowY, depth, GetViewMatrix(), MirroredProjection(), CurrentGLViewport());
 }
 
 bool Project(Vector3& out, const Vector3& point) {
-    return ::Project(out, point, Transpose(projection), GetViewMatrix(), CurrentGLViewport());
+    return ::Project(out, point, MirroredProjection(), GetViewMatrix(), CurrentGLViewport());
 }
 
 }  // namespace G

@@ -148,13 +148,16 @@ void DrawPoint3D(float x, float y, float z, uint32_t color);
 void DrawLine3D(float x0, float y0, float z0, uint32_t color0, float x1, float y1, float z1, uint32_t color1);
 
 // --- Cameras and picking over the current matrices ----------------------------------
-// Viewport and a 45-degree perspective (aspect height / width).
+// Viewport and a 45-degree perspective (aspect height / width), its y turned
+// over because LookAt's second axis points down: the picture is upright and
+// not mirrored.
 void SetPerspectiveView(int x, int y, int width, int height, float zNear, float zFar);
 // The camera's look-at matrix (times `model` when given) becomes the view;
 // the camera becomes the current camera.
 void Apply(Camera& camera, const Matrix* model = nullptr);
 // Unproject and Project with the current view, projection and viewport
-// (window coordinates measured from the bottom left, as OpenGL has them).
+// (window coordinates measured from the bottom left, as OpenGL has them):
+// they find the pixels OpenGL draws.
 void Unproject(Vector3& out, float windowX, float windowY, float depth);
 bool Project(Vector3& out, const Vector3& point);
 

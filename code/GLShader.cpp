@@ -213,6 +213,8 @@ bool Shader::Load(const std::string& vertexName, const std::string& fragmentName
 }
 
 void Shader::Free() {
+    // A freed shader cannot stay the one the built-in constants go to.
+    if (Current == this) UnsetShader();
     // Deleting needs the entry points; without them nothing was ever made.
     if (Extensions.glDeleteObjectARB && IsInited()) {
         if (api->vertexShader) Extensions.glDeleteObjectARB(api->vertexShader);

@@ -40,12 +40,9 @@ bool WithinDriverLimits(uint32_t width, uint32_t height, uint32_t depth) {
 }
 
 // Every live handle. A record is shared through a handle that holds it, and
-// every record with a name is held by at least one live handle. Never
-// destroyed, because handles that are statics go at exit after it.
-std::list<const Texture*>& LiveHandles() {
-    static Immortal<std::list<const Texture*>> handles;
-    return *handles;
-}
+// every record with a name is held by at least one live handle.
+Immortal<std::list<const Texture*>> liveHandles STATIC_ORDER(STATIC_GRAPHICS);
+std::list<const Texture*>& LiveHandles() { return *liveHandles; }
 
 // A handle onto the texture loaded from `fileName` (letter case ignored);
 // null when none is loaded. Created textures have no name and are never found.

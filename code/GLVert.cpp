@@ -133,6 +133,8 @@ IndexBuffer* GetCurrentIndexBuffer() { return currentIndexBuffer; }
 VertexBuffer::VertexBuffer(const VertexBuffer& other) : SharedResource<VertexBufferData>() { SRShare(other); }
 
 VertexBuffer& VertexBuffer::operator=(const VertexBuffer& other) {
+    // The handle may now hold another buffer: the next Set must bind it.
+    if (currentVertexBuffer == this) currentVertexBuffer = nullptr;
     SRShare(other);
     return *this;
 }
@@ -217,6 +219,8 @@ void VertexBuffer::SetWritten(bool written) {
 IndexBuffer::IndexBuffer(const IndexBuffer& other) : SharedResource<IndexBufferData>() { SRShare(other); }
 
 IndexBuffer& IndexBuffer::operator=(const IndexBuffer& other) {
+    // The handle may now hold another buffer: the next Set must bind it.
+    if (currentIndexBuffer == this) currentIndexBuffer = nullptr;
     SRShare(other);
     return *this;
 }

@@ -1,17 +1,19 @@
 #include "GameProtocol.h"
 
+#include "GameDialog.h"
 #include "GameHooks.h"
 #include "LogFile.h"
 #include "NetClient.h"
 #include "QuilGfxLoader.h"
 #include "WorldMap.h"
 #include "platform/PlatformSystem.h"
+#include "StaticOrder.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-GameHooks TheGameHooks;
+GameHooks TheGameHooks STATIC_ORDER(STATIC_GAME);
 
 // --- numbers and coordinates ----------------------------------------------
 
@@ -98,10 +100,12 @@ struct ProtocolState {
     NET::Client* connection = nullptr;
     bool greeting = true;
     bool loggedIn = false;
-    std::string buffer;       // received bytes not yet handled
-    size_t scanned = 0;       // bytes of the buffer known to hold no line feed
-    bool dropping = false;    // inside an overlong line, skipping to its line feed
-    std::vector<char> block;  // one read, kept for its storage
+    bool firstBatchTaken = false;  // the pump has found data once
+    size_t greetingBytes = 0;      // bytes at the buffer's front whose lines are the greeting's
+    std::string buffer;            // received bytes not yet handled
+    size_t scanned = 0;            // bytes of the buffer known to hold no line feed
+    bool dropping = false;         // inside an overlong line, skipping to its line feed
+    std::vector<char> block;       // one read, kept for its storage
 };
 ProtocolState state;
 
@@ -142,10 +146,9 @@ bool RefuseOutsideName(std::string_view name, const char* what) {
     return true;
 }
 
-// A dream's name becomes a folder and a file name of its own.
-bool IsPlainFileName(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." && name.find_first_of("\\/:") == std::string_view::npos;
-}
+// Without a map every cell is taken; with one, lines for cells outside it
+// are ignored.
+bool OutsideMap(GridCell cell) { return TheWorldMap.N > 0 && !TheWorldMap.Inside(cell.x, cell.y); }
 
 void PutAvatar(const AvatarRecord& record, GridCell oldCell) {
     TheAvatarList.RemoveAt(oldCell.x, oldCell.y);
@@ -156,6 +159,7 @@ void PutAvatar(const AvatarRecord& record, GridCell oldCell) {
 }
 
 void PutAvatarLine(std::string_view line, size_t frameAt, GridCell cell, GridCell oldCell) {
+    if (OutsideMap(cell)) return;
     AvatarRecord record = ParseAvatarFrame(line.substr(1, 10), line.substr(frameAt, 2));
     record.cellX = cell.x;
     record.cellY = cell.y;
@@ -170,6 +174,21 @@ void ShowPrintableText(std::string_view text) {
     QueueText(shown);
 }
 
+// The floor shapes, read again only when the file changed: a server naming
+// the same map again and again costs no rereading.
+const ShapeList& FloorShapes() {
+    static ShapeList shapes;
+    static Platform::FileStamp loadedStamp;
+    static bool loaded = false;
+    Platform::FileStamp stamp;
+    const bool stamped = Platform::StampFile(FloorShapeFile, stamp);
+    if (loaded && stamped && stamp == loadedStamp) return shapes;
+    LoadShapeFile(shapes, FloorShapeFile);
+    loaded = stamped;
+    loadedStamp = stamp;
+    return shapes;
+}
+
 void LoadMap(std::string_view name) {
     TheAvatarList.Clear();
     TheDreamPortalList.Clear();
@@ -178,14 +197,14 @@ void LoadMap(std::string_view name) {
         return;
     }
     LoadMapFile(std::string(name));
-    ShapeList shapes;
-    LoadShapeFile(shapes, FloorShapeFile);
+    const ShapeList& shapes = FloorShapes();
     if (TheGameHooks.installFloorTextures && !TheGameHooks.installFloorTextures(shapes))
-        Platform::MessageBox(FloorFailureText, "oops", false);
+        ShowGameMessage("oops", FloorFailureText);
 }
 
 void AddDreamPortal(std::string_view line) {
     GridCell cell = CellAt(line, 2);
+    if (OutsideMap(cell)) return;
     std::string_view rest = line.substr(8);
     size_t space = rest.find(' ');
     DreamPortal portal;
@@ -203,10 +222,8 @@ void StartDream(std::string_view line) {
     TheDreamPortalList.Clear();
     std::string_view rest = line.substr(3);
     std::string name(rest.substr(0, rest.find(' ')));
-    if (!IsPlainFileName(name)) {
-        ErrorLog << "Error: Refused dream name that is not a plain file name: \"" << name << "\"\n";
-        return;
-    }
+    // Even a name that cannot be a folder goes on: the download refuses it as
+    // a failed transfer, so the player is asked and the server answered.
     if (TheGameHooks.startDreamDownload) TheGameHooks.startDreamDownload(name, TransferDream, "hlcn_tmp\\" + name);
     QueueText("> Downloading Dream...");
 }
@@ -322,14 +339,30 @@ namespace {
 // No line of the game comes near this; a server that never sends a line feed
 // must not grow the buffer without end.
 const size_t MaxServerLineLength = 256 * 1024;
+// While this much waits unhandled, nothing more is read: the connection's
+// own buffer fills instead and holds the server back.
+const size_t MaxWaitingBytes = 1024 * 1024;
+// The share of a frame that server lines may take; the lines beyond it wait
+// for the next frames, in order, so a flood cannot stop the drawing.
+const int64_t LineBudgetNanoseconds = 4 * 1000 * 1000;
 
 bool Connected() { return state.connection && state.connection->IsConnected(); }
 
-// Hands every complete line to HandleServerLine and keeps the rest. Each byte
-// is searched once and the handled lines leave the buffer in one move.
-void HandleBufferedLines() {
+int64_t FrameDeadline() {
+    return Platform::PerfCounter() + LineBudgetNanoseconds * Platform::PerfFrequency() / 1000000000;
+}
+
+// Hands complete lines to HandleServerLine, in order, until the clock passes
+// `deadline` (0: no deadline), and keeps the rest. Each byte is searched
+// once and the handled lines leave the buffer in one move.
+void HandleBufferedLines(int64_t deadline) {
     size_t start = 0;
+    bool allSearched = true;
     while (true) {
+        if (deadline && start > 0 && Platform::PerfCounter() > deadline) {
+            allSearched = false;
+            break;
+        }
         const char* base = state.buffer.data();
         size_t from = std::max(start, state.scanned);
         const void* feed = std::memchr(base + from, '\n', state.buffer.size() - from);
@@ -338,11 +371,16 @@ void HandleBufferedLines() {
         if (!state.dropping) HandleServerLine(std::string_view(base + start, end - start));
         state.dropping = false;
         start = end + 1;
+        // The lines of the pump's first batch are the greeting, even when
+        // the budget leaves some of them to later frames.
+        if (state.firstBatchTaken && start >= state.greetingBytes) state.greeting = false;
     }
     state.buffer.erase(0, start);
-    state.scanned = state.buffer.size();
-    if (state.buffer.size() > MaxServerLineLength) {
-        ErrorLog << "Warning: server line longer than " << int(MaxServerLineLength) << " bytes dropped.\n";
+    state.greetingBytes -= std::min(start, state.greetingBytes);
+    state.scanned = allSearched ? state.buffer.size() : 0;
+    if (allSearched && state.buffer.size() > MaxServerLineLength) {
+        if (!state.dropping)
+            ErrorLog << "Warning: server line longer than " << int(MaxServerLineLength) << " bytes dropped.\n";
         state.buffer.clear();
         state.scanned = 0;
         state.dropping = true;
@@ -351,9 +389,9 @@ void HandleBufferedLines() {
 
 }  // namespace
 
-void TakeServerBytes(const char* bytes, size_t size) {
+void TakeServerBytes(const char* bytes, size_t size, bool withinFrameBudget) {
     state.buffer.append(bytes, size);
-    HandleBufferedLines();
+    HandleBufferedLines(withinFrameBudget ? FrameDeadline() : 0);
 }
 
 void SetServerConnection(NET::Client* connection) { state.connection = connection; }
@@ -364,6 +402,7 @@ void ResetGameProtocol(LoginPhase phase) {
     state.connection = connection;
     state.greeting = phase == LoginPhase::Greeting;
     state.loggedIn = phase == LoginPhase::LoggedIn;
+    state.firstBatchTaken = phase != LoginPhase::Greeting;
 }
 
 bool SendServerLine(std::string_view line) {
@@ -375,11 +414,21 @@ bool SendServerLine(std::string_view line) {
     return state.connection->SendData(bytes.data(), static_cast<int>(bytes.size()));
 }
 
+// Lines that came before the server closed are handled too: a refusal or a
+// farewell is often the last thing a server sends.
 void PumpServerInput() {
-    if (!state.connection || state.connection->ReceivedByteCount() == 0) return;
-    if (state.connection->IsConnected() && state.connection->ReceiveData(state.block))
-        TakeServerBytes(state.block.data(), state.block.size());
-    state.greeting = false;
+    if (!state.connection) return;
+    const int64_t deadline = FrameDeadline();
+    if (state.buffer.size() < MaxWaitingBytes && state.connection->ReceivedByteCount() > 0) {
+        if (state.connection->ReceiveData(state.block))
+            state.buffer.append(state.block.data(), state.block.size());
+        if (!state.firstBatchTaken) {
+            state.firstBatchTaken = true;
+            state.greetingBytes = state.buffer.rfind('\n') + 1;  // 0 without a line feed
+            if (state.greetingBytes == 0) state.greeting = false;
+        }
+    }
+    if (!state.buffer.empty()) HandleBufferedLines(deadline);
 }
 
 bool SendMove(int code) {

@@ -41,8 +41,9 @@ bool SendServerLine(std::string_view line);
 // Once per frame: takes the received bytes and handles every complete line.
 void PumpServerInput();
 // The framing step of PumpServerInput: appends received bytes and handles
-// every line they complete.
-void TakeServerBytes(const char* bytes, size_t size);
+// the lines they complete: all of them, or as many as one frame's budget
+// allows (the rest wait for the next call, in order).
+void TakeServerBytes(const char* bytes, size_t size, bool withinFrameBudget = false);
 // One server line without its line feed.
 void HandleServerLine(std::string_view line);
 // 0..3 move ("m 9", "m 7", "m 1", "m 3"), 4 and 5 turn ("<", ">").

@@ -16,20 +16,6 @@ namespace {
 // file is not read into memory at all.
 const size_t MaxImageFileBytes = size_t(Platform::MaxImageSide) * Platform::MaxImageSide * 4 + 4096;
 
-bool ReadFileBytes(const std::string& fileName, std::vector<unsigned char>& bytes) {
-    FILE* file = OpenFile(fileName, "rb");
-    if (!file) return false;
-    unsigned char block[65536];
-    size_t got;
-    bool fits = true;
-    while (fits && (got = std::fread(block, 1, sizeof block, file)) > 0) {
-        fits = bytes.size() + got <= MaxImageFileBytes;
-        if (fits) bytes.insert(bytes.end(), block, block + got);
-    }
-    std::fclose(file);
-    return fits;
-}
-
 }  // namespace
 
 Image::~Image() { Free(); }
@@ -63,9 +49,9 @@ void Image::Free() {
 
 bool Image::Load(const std::string& fileName) {
     Free();
-    std::vector<unsigned char> bytes;
-    if (!ReadFileBytes(fileName, bytes)) bytes.clear();
-    return Decode(bytes.data(), bytes.size(), fileName);
+    std::string bytes;
+    ReadWholeFile(fileName, true, bytes, MaxImageFileBytes);
+    return Decode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), fileName);
 }
 
 bool Image::Decode(const unsigned char* bytes, size_t size, const std::string& fileName) {

@@ -3,6 +3,7 @@
 #include "StaticOrder.h"
 #include "platform/PlatformSystem.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -14,19 +15,75 @@ LogFile::LogFile(const char* fileName, bool echoText) : echo(echoText) {
 LogFile::~LogFile() {}
 
 void LogFile::Truncate() {
+    written = 0;
+    full = false;
+    {
+        std::lock_guard<std::mutex> hold(reportLock);
+        recentReports.clear();
+    }
     if (!name[0]) return;
     if (FILE* f = Platform::OpenFile(name, "w+")) std::fclose(f);
 }
 
-void LogFile::Write(const char* text) {
-    if (!text || !*text) return;
-    if (echo || !name[0]) Platform::DebugOutput(text);
-    if (!name[0]) return;
+namespace {
+
+// Repeats at which a count line is written while a report keeps coming.
+bool IsCountStep(uint64_t repeats) {
+    if (repeats < 10) return false;
+    while (repeats % 10 == 0) repeats /= 10;
+    return repeats == 1;
+}
+
+void AppendToFile(const char* fileName, const char* text, size_t length) {
     // Opened and closed for every append, so everything before a crash is on disk.
-    FILE* f = Platform::OpenFile(name, "a+");
+    FILE* f = Platform::OpenFile(fileName, "a+");
     if (!f) return;
-    std::fwrite(text, 1, std::strlen(text), f);
+    std::fwrite(text, 1, length, f);
     std::fclose(f);
+}
+
+}  // namespace
+
+void LogFile::Write(const char* text) {
+    if (!text || !*text || full) return;
+    const size_t length = std::strlen(text);
+    if (written.fetch_add(length) + length > ceiling) {
+        if (full.exchange(true)) return;
+        std::string notice = std::string("Warning: ") + name + " reached its ceiling of " + std::to_string(ceiling) +
+                             " bytes; nothing more is written to it.\n";
+        text = notice.c_str();
+        if (echo || !name[0]) Platform::DebugOutput(text);
+        if (name[0]) AppendToFile(name, text, notice.size());
+        return;
+    }
+    if (echo || !name[0]) Platform::DebugOutput(text);
+    if (name[0]) AppendToFile(name, text, length);
+}
+
+void LogFile::WriteRepeatCount(const RecentReport& report) {
+    const std::string firstLine = report.text.substr(0, report.text.find('\n'));
+    *this << "  -repeated " << std::to_string(report.repeats) << " more times: " << firstLine << "\n";
+}
+
+// A few: the reports a frame repeats are those of a handful of places.
+static const size_t RecentReportCount = 8;
+
+void LogFile::WriteReport(const std::string& report) {
+    std::lock_guard<std::mutex> hold(reportLock);
+    auto found = std::find_if(recentReports.begin(), recentReports.end(),
+                              [&report](const RecentReport& recent) { return recent.text == report; });
+    if (found != recentReports.end()) {
+        if (IsCountStep(++found->repeats)) WriteRepeatCount(*found);
+        std::rotate(recentReports.begin(), found, found + 1);
+        return;
+    }
+    if (recentReports.size() == RecentReportCount) {
+        const RecentReport& oldest = recentReports.back();
+        if (oldest.repeats > 0 && !IsCountStep(oldest.repeats)) WriteRepeatCount(oldest);
+        recentReports.pop_back();
+    }
+    recentReports.insert(recentReports.begin(), RecentReport{report, 0});
+    Write(report.c_str());
 }
 
 LogFile& LogFile::operator<<(const char* text) {
@@ -135,9 +192,9 @@ __attribute__((noinline)) static std::string ReporterStack() {
 }
 
 __attribute__((noinline)) void ReportMisuse(const std::string& message) {
-    ErrorLog << message << "  -attempt made from:\n" << ReporterStack() << "\n";
+    ErrorLog.WriteReport(message + "  -attempt made from:\n" + ReporterStack() + "\n");
 }
 
 __attribute__((noinline)) void ReportWithStack(const std::string& message) {
-    ErrorLog << message << "  -call stack:\n" << ReporterStack() << "\n";
+    ErrorLog.WriteReport(message + "  -call stack:\n" + ReporterStack() + "\n");
 }

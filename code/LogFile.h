@@ -1,7 +1,11 @@
 // Diagnostic logs: plain text appended to files in the working folder, and the
 // call-stack texts that reports carry.
 #pragma once
+#include <atomic>
+#include <cstdint>
+#include <mutex>
 #include <string>
+#include <vector>
 
 class LogFile {
 public:
@@ -23,10 +27,30 @@ public:
     // Empties the file again (tests look at one report at a time).
     void Truncate();
 
+    // A whole report. A report that is one of the last few written is only
+    // counted: a count line follows at its 10th, 100th, 1000th... repeat,
+    // and its final count once it has not come for a while.
+    void WriteReport(const std::string& report);
+
+    // A server or a broken file can make reports without end; past this many
+    // bytes the file gets one line saying so and then nothing more.
+    static const uint64_t DefaultCeiling = 32u << 20;
+    void SetCeiling(uint64_t bytes) { ceiling = bytes; }
+
 private:
     void Write(const char* text);
+    struct RecentReport {
+        std::string text;
+        uint64_t repeats = 0;
+    };
+    void WriteRepeatCount(const RecentReport& report);
     char name[256];
     bool echo;
+    uint64_t ceiling = DefaultCeiling;
+    std::atomic<uint64_t> written{0};
+    std::atomic<bool> full{false};
+    std::mutex reportLock;
+    std::vector<RecentReport> recentReports;  // most recent first
 };
 
 // The program's logs. They are never destroyed, so the statics destroyed

@@ -3,11 +3,13 @@
 #include "CChooseINI.h"
 #include "CMemMan.h"
 #include "GBFont.h"
+#include "GBMesh.h"
 #include "GLDevice.h"
 #include "ImageLoader.h"
 #include "InputState.h"
 #include "LogFile.h"
 #include "SceneManager.h"
+#include "SystemDialog.h"
 #include "platform/PlatformSystem.h"
 
 #include <cstdio>
@@ -41,9 +43,9 @@ bool CreateWindow() {
 void StartUp(FirstSceneMaker makeFirstScene) {
     G::Setup setup;  // windowed, 32-bit colour, 800 x 600, no stencil
     std::string warning = SystemCheck();
-    if (!warning.empty()) Platform::MessageBox(warning, "warning", false);
+    if (!warning.empty()) SystemMessageBox(warning, "warning", false);
     if (!G::Init(Platform::MainWindow(), &setup)) {
-        Platform::MessageBox("Graphics init failed.\n _error.txt may contain details.", "error", false);
+        SystemMessageBox("Graphics init failed.\n _error.txt may contain details.", "error", false);
         RunningFlag = false;
     }
     if (RunningFlag) RunningFlag = KeyboardState::Start(Platform::MainWindow(), false);
@@ -92,14 +94,15 @@ int RunLoop() {
         }
         float seconds = 0;
         if (clock.FrameDue(Platform::PerfCounter(), seconds)) RunFrame(seconds);
-        Platform::SleepMilliseconds(0);
+        Platform::YieldTimeSlice();
     }
     return exitCode;
 }
 
 void ShutDown() {
     SceneManager::ShutdownScenes();
-    // The mesh registry, when models arrive, is released before the fonts.
+    // Cached models hold buffers and textures: they go while the device runs.
+    G::EmptyModelCache();
     G::FreeTextResources();
     G::StopImageLoader();
     KeyboardState::Release();

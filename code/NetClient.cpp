@@ -93,30 +93,14 @@ const char SentPrefix[] = "{SENT TO SERVER}";
 const char LoginCommand[] = "connect ";  // the login line carries the name and password
 const char RedactedLogin[] = "connect (NAME/PASS REMOVED FOR SECURITY)\n";
 
-const char Removed[] = "(NAME/PASS REMOVED FOR SECURITY)";
-const char RequestCommand[] = "RC ";  // the file server's "RC name password id 0 2 4096"
-const int RequestTailWords = 4;       // id and the three numbers, kept in the log
-
 bool StartsWith(const std::string& text, size_t at, const char* prefix) {
     return text.compare(at, std::strlen(prefix), prefix) == 0;
-}
-
-// The dream request keeps its last four words; everything between the
-// command and them (the name and password, whatever spaces they hold) goes.
-std::string RedactedRequest(const std::string& line) {
-    size_t body = line.size() - (line.ends_with('\n') ? 1 : 0);
-    size_t cut = body;
-    for (int words = 0; words < RequestTailWords; ++words) {
-        cut = line.rfind(' ', cut - 1);
-        if (cut == std::string::npos || cut < std::strlen(RequestCommand)) return std::string(RequestCommand) + Removed + "\n";
-    }
-    return std::string(RequestCommand) + Removed + line.substr(cut);
 }
 
 // Every line of a block is checked, not just the first: a caller that sends
 // several lines at once, or a peer in this program that receives them, must
 // not leak the password either.
-std::string RedactSecrets(const std::string& text) {
+std::string RedactLogins(const std::string& text) {
     std::string out;
     size_t lineStart = 0;
     while (lineStart < text.size()) {
@@ -124,8 +108,6 @@ std::string RedactSecrets(const std::string& text) {
         lineEnd = lineEnd == std::string::npos ? text.size() : lineEnd + 1;
         if (StartsWith(text, lineStart, LoginCommand))
             out += RedactedLogin;
-        else if (StartsWith(text, lineStart, RequestCommand))
-            out += RedactedRequest(text.substr(lineStart, lineEnd - lineStart));
         else
             out.append(text, lineStart, lineEnd - lineStart);
         lineStart = lineEnd;
@@ -133,21 +115,23 @@ std::string RedactSecrets(const std::string& text) {
     return out;
 }
 
+std::string Filtered(const std::string& text, LogFilter filter) { return filter ? filter(text) : text; }
+
 // Logs show text: up to the first NUL byte.
 std::string AsText(const char* bytes, size_t size) { return std::string(bytes, strnlen(bytes, size)); }
 
 }  // namespace
 
-std::string SentLogText(const char* bytes, int length) {
+std::string SentLogText(const char* bytes, int length, LogFilter filter) {
     size_t size = length > 0 ? static_cast<size_t>(length) : 0;
     // A short block that could be the start of a login line is hidden too.
     if (std::memcmp(bytes, LoginCommand, std::min<size_t>(size, 8)) == 0)
         return std::string(SentPrefix) + RedactedLogin;
-    return SentPrefix + RedactSecrets(AsText(bytes, size));
+    return SentPrefix + Filtered(RedactLogins(AsText(bytes, size)), filter);
 }
 
-std::string ReceivedLogText(const std::vector<char>& bytes) {
-    return RedactSecrets(AsText(bytes.data(), bytes.size()));
+std::string ReceivedLogText(const std::vector<char>& bytes, LogFilter filter) {
+    return Filtered(RedactLogins(AsText(bytes.data(), bytes.size())), filter);
 }
 
 // --- the client --------------------------------------------------------------
@@ -179,8 +163,10 @@ void Client::StartReceiveThread() {
 }
 
 Client::~Client() {
-    // The thread first: it must not poll a socket that is being closed.
-    delete2(receiveThread);
+    // The thread first: it must not poll a socket that is being closed, and
+    // a connection it is making must not hold the destruction up.
+    AbandonConnecting();
+    if (receiveThread) delete2(receiveThread);
     receiveThread = nullptr;
     {
         ScopedLock network(NetworkLock);
@@ -192,28 +178,96 @@ Client::~Client() {
     bufferedBytes = 0;
 }
 
-bool Client::Connect(const std::string& host, int port) {
+// Claims the connecting state, so a second attempt cannot run beside the first.
+bool Client::MayConnect() {
     if (!initialised) {
         ReportMisuse("Error: Attempt to call net client Connect when not Init'd.\n");
         return false;
     }
-    if (connected) {
+    bool idle = false;
+    if (connected || !connecting.compare_exchange_strong(idle, true)) {
         ReportMisuse("Error: Attempt to connect to remove server when already connected.\n");
+        return false;
+    }
+    return true;
+}
+
+bool Client::Connect(const std::string& host, int port, int timeoutMs) {
+    if (!MayConnect()) return false;
+    bool made = ConnectNow(host, port, timeoutMs);
+    connecting = false;
+    return made;
+}
+
+bool Client::ConnectInBackground(const std::string& host, int port, int timeoutMs) {
+    if (!MayConnect()) return false;
+    {
+        ScopedLock own(ownLock);
+        pending = Pending{host, port, timeoutMs};
+    }
+    pendingConnect = true;
+    return true;
+}
+
+void Client::ConnectPending() {
+    Pending request;
+    {
+        ScopedLock own(ownLock);
+        request = pending;
+    }
+    pendingConnect = false;
+    ConnectNow(request.host, request.port, request.timeoutMs);
+    connecting = false;
+}
+
+// The name lookup and the wait for the server run without NetworkLock: they
+// can take seconds, and every other connection's traffic needs the lock.
+bool Client::ConnectNow(const std::string& host, int port, int timeoutMs) {
+    if (abandoned) return false;
+    uint8_t address[4];
+    if (!ResolveAddress(host, port, address)) return false;
+    Platform::ConnectProgress progress;
+    {
+        ScopedLock network(NetworkLock);
+        progress = Platform::StartConnect(socket, address, port);
+    }
+    progress = AwaitConnection(progress, timeoutMs);
+    if (progress != Platform::ConnectProgress::Connected) {
+        bool timedOut = progress == Platform::ConnectProgress::Waiting && !abandoned;
+        ReportConnectFailure(host, port, Platform::LastSocketError(), timedOut ? timeoutMs : 0);
+        RenewSocket();
         return false;
     }
     ScopedLock network(NetworkLock);
     ScopedLock own(ownLock);
-    uint8_t address[4];
-    if (!ResolveAddress(host, port, address)) return false;
-    if (!Platform::ConnectSocket(socket, address, port)) {
-        ReportConnectFailure(host, port);
-        return false;
-    }
     std::vector<char>().swap(receiveBuffer);
     bufferedBytes = 0;
     connected = true;
     NetLog << "\nConnected to host \"" << host << "\" port " << port << "\n\n";
     return true;
+}
+
+// Short waits, so that an abandoned attempt ends within a few milliseconds.
+Platform::ConnectProgress Client::AwaitConnection(Platform::ConnectProgress progress, int timeoutMs) {
+    const int Slice = 50;
+    uint32_t start = Platform::TickMilliseconds();
+    while (progress == Platform::ConnectProgress::Waiting && !abandoned) {
+        int left = timeoutMs - static_cast<int>(Platform::TickMilliseconds() - start);
+        if (left <= 0) break;
+        progress = Platform::AwaitConnect(socket, std::min(left, Slice));
+    }
+    return progress;
+}
+
+// A socket whose connection failed, or is still under way, cannot be used for
+// the next attempt everywhere: the client takes a fresh one.
+void Client::RenewSocket() {
+    ScopedLock network(NetworkLock);
+    Platform::EndSocket(socket);
+    socket = Platform::CreateSocket();
+    if (socket != Platform::InvalidSocket) return;
+    ErrorLog << "Failed to create socket.\n";
+    initialised = false;
 }
 
 bool Client::ResolveAddress(const std::string& host, int port, uint8_t address[4]) {
@@ -226,11 +280,12 @@ bool Client::ResolveAddress(const std::string& host, int port, uint8_t address[4
     return false;
 }
 
-void Client::ReportConnectFailure(const std::string& host, int port) {
-    Platform::SocketError error = Platform::LastSocketError();
+void Client::ReportConnectFailure(const std::string& host, int port, Platform::SocketError error, int timedOutMs) {
     ErrorLog << "Failed to connect to host \"" << host << "\" port " << port << "\n";
     NetLog << "\nFailed to connect to host \"" << host << "\" port " << port << "\n\n";
-    if (error == Platform::SocketError::NetworkDown)
+    if (timedOutMs > 0)
+        ErrorLog << "  -no answer from the server within " << timedOutMs << " ms\n";
+    else if (error == Platform::SocketError::NetworkDown)
         ErrorLog << "  -no network connection available\n";
     else if (error == Platform::SocketError::ConnectionRefused)
         ErrorLog << "  -connection refused by server\n";
@@ -266,7 +321,7 @@ bool Client::SendData(const char* bytes, int length) {
         done += sent;
         AddSent(static_cast<uint32_t>(sent));
     }
-    NetLog << SentLogText(bytes, length);
+    NetLog << SentLogText(bytes, length, logFilter);
     return true;
 }
 
@@ -275,18 +330,21 @@ bool Client::ReceiveData(std::vector<char>& out) {
         ReportMisuse("Error: Attempt to call NETCLIENT::ReceiveData when not Init'd.\n");
         return false;
     }
-    if (!connected) {
-        ReportMisuse("Error: Attempt to receive data from server when not connected.\n");
-        return false;
-    }
+    // Read first: the receive thread stores its last bytes before it marks
+    // the connection closed, so an empty buffer after a close is final.
+    bool wasConnected = connected;
     {
         ScopedLock own(ownLock);
-        if (receiveBuffer.empty()) return false;
-        out = std::move(receiveBuffer);
-        receiveBuffer = std::vector<char>();
-        bufferedBytes = 0;
+        if (!receiveBuffer.empty()) {
+            out = std::move(receiveBuffer);
+            receiveBuffer = std::vector<char>();
+            bufferedBytes = 0;
+        } else {
+            if (!wasConnected) ReportMisuse("Error: Attempt to receive data from server when not connected.\n");
+            return false;
+        }
     }
-    NetLog << ReceivedLogText(out);
+    NetLog << ReceivedLogText(out, logFilter);
     return true;
 }
 
@@ -302,7 +360,7 @@ void Client::Disconnect() {
 }
 
 unsigned Client::ReceivedByteCount() const {
-    if (!initialised || !connected) return 0;
+    if (!initialised) return 0;
     return bufferedBytes;
 }
 
@@ -310,7 +368,14 @@ unsigned Client::ReceivedByteCount() const {
 
 void Client::ThreadProcedure(CThread* thread, void* parameter) {
     Client* client = static_cast<Client*>(parameter);
-    RunPolledRounds(thread, [client] { return bool(client->connected); }, [client] { client->PollRound(); });
+    RunPolledRounds(
+        thread, [client] { return client->connected || client->pendingConnect; },
+        [client] {
+            if (client->pendingConnect)
+                client->ConnectPending();
+            else
+                client->PollRound();
+        });
 }
 
 // One round holds NetworkLock throughout: count, read what is waiting, check the peer.
@@ -326,12 +391,15 @@ void Client::PollRound() {
     // Whatever arrived while reading is taken in the same round: a fast
     // sender would otherwise be held to one socket buffer per 20 ms. The
     // round is bounded so that the owner's sends still get NetworkLock.
-    const unsigned long RoundLimit = 4u << 20;
     unsigned long taken = 0;
-    while (waiting > 0) {
-        if (!ReadWaiting(waiting)) return;
-        taken += waiting;
-        if (taken >= RoundLimit || !Platform::BytesWaiting(socket, waiting)) break;
+    while (waiting > 0 && taken < ReceiveCeiling) {
+        // Only the owner empties the buffer, so the room can only grow meanwhile.
+        unsigned long room = ReceiveCeiling - std::min(ReceiveCeiling, bufferedBytes.load());
+        if (room == 0) break;
+        unsigned long take = std::min(waiting, room);
+        if (!ReadWaiting(take)) return;
+        taken += take;
+        if (!Platform::BytesWaiting(socket, waiting)) break;
     }
     CheckPeer();
 }

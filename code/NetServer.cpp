@@ -20,7 +20,8 @@ NetServer::NetServer() {
 }
 
 NetServer::~NetServer() {
-    delete2(acceptThread);
+    // A server whose socket could not be made never had a thread.
+    if (acceptThread) delete2(acceptThread);
     acceptThread = nullptr;
     {
         ScopedLock network(NetworkLock);
@@ -43,9 +44,9 @@ bool NetServer::Listen(int port) {
     }
     ScopedLock network(NetworkLock);
     ScopedLock own(ownLock);
-    uint16_t wanted = static_cast<uint16_t>(port);
-    bool bound = Platform::BindAnyAddress(socket, wanted);
-    if (!bound) ErrorLog << "Failed to bind server socket to port " << static_cast<unsigned>(wanted) << "\n";
+    // A port that does not fit is refused, not cut to some other port.
+    bool bound = Platform::IsValidPort(port) && Platform::BindAnyAddress(socket, static_cast<uint16_t>(port));
+    if (!bound) ErrorLog << "Failed to bind server socket to port " << port << "\n";
     // An unbound socket would listen on a port of the system's choosing,
     // which no caller asked for: without the bind, listening fails.
     if (bound && Platform::ListenOn(socket, 0x7fffffff)) {

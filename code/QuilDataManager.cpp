@@ -16,37 +16,77 @@ TransferList TheTransferList STATIC_ORDER(STATIC_GAME);
 
 namespace {
 
-template <class Records>
-auto FirstAt(Records& records, int32_t x, int32_t y) {
-    return std::find_if(records.begin(), records.end(),
-                        [x, y](const auto& r) { return r.cellX == x && r.cellY == y; });
+uint64_t CellKey(int32_t x, int32_t y) { return uint64_t(uint32_t(x)) << 32 | uint32_t(y); }
+
+void WarnOnce(bool& warned, const char* text) {
+    if (warned) return;
+    warned = true;
+    ErrorLog << text;
 }
 
 }  // namespace
 
+void AvatarList::Clear() {
+    records.clear();
+    byCell.clear();
+}
+
 void AvatarList::RemoveAt(int32_t x, int32_t y) {
-    auto found = FirstAt(records, x, y);
-    if (found != records.end()) records.erase(found);
+    auto found = byCell.find(CellKey(x, y));
+    if (found == byCell.end()) return;
+    records.erase(found->second.front());
+    found->second.erase(found->second.begin());
+    if (found->second.empty()) byCell.erase(found);
 }
 
 AvatarRecord* AvatarList::FindAt(int32_t x, int32_t y) {
-    auto found = FirstAt(records, x, y);
-    return found == records.end() ? nullptr : &*found;
+    auto found = byCell.find(CellKey(x, y));
+    return found == byCell.end() ? nullptr : &*found->second.front();
+}
+
+bool AvatarList::Append(const AvatarRecord& record) {
+    if (records.size() >= MaxAvatars) {
+        WarnOnce(warned, "Warning: more characters on the map than the client keeps; further ones are ignored.\n");
+        return false;
+    }
+    byCell[CellKey(record.cellX, record.cellY)].push_back(records.insert(records.end(), record));
+    return true;
+}
+
+bool DreamPortalList::Append(DreamPortal portal) {
+    if (portals.size() >= MaxDreamPortals) {
+        WarnOnce(warned, "Warning: more dream portals on the map than the client keeps; further ones are ignored.\n");
+        return false;
+    }
+    for (std::string* field : {&portal.name, &portal.text})
+        if (field->size() > MaxPortalFieldLength) {
+            field->resize(MaxPortalFieldLength);
+            field->shrink_to_fit();
+        }
+    portals.push_back(std::move(portal));
+    return true;
 }
 
 void DreamPortalList::RemoveAt(int32_t x, int32_t y) {
-    auto found = FirstAt(portals, x, y);
+    auto found = std::find_if(portals.begin(), portals.end(),
+                              [x, y](const DreamPortal& p) { return p.cellX == x && p.cellY == y; });
     if (found != portals.end()) portals.erase(found);
 }
 
 void TextQueue::QueueText(const std::string& text) {
     ScopedLock hold(lock);
+    if (texts.size() >= MaxQueuedTexts || bytes + text.size() > MaxQueuedTextBytes) {
+        WarnOnce(warned, "Warning: more text waiting for the text window than the client keeps; the rest is dropped.\n");
+        return;
+    }
     texts.push_back(text);
+    bytes += text.size();
 }
 
 bool TextQueue::TakeText(std::string& text) {
     ScopedLock hold(lock);
     if (texts.empty()) return false;
+    bytes -= texts.front().size();
     text = std::move(texts.front());
     texts.pop_front();
     return true;
@@ -60,6 +100,7 @@ size_t TextQueue::Count() {
 void TextQueue::Clear() {
     ScopedLock hold(lock);
     texts.clear();
+    bytes = 0;
 }
 
 // --- character files -------------------------------------------------------

@@ -13,6 +13,7 @@
 #include <deque>
 #include <list>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // The transfer operations live with the file getter; the records here only
@@ -55,23 +56,39 @@ private:
     int32_t cellX = 0, cellY = 0;
 };
 
+// Ceilings that no honest server comes near; each is reported once when hit,
+// and what comes beyond it is ignored.
+const size_t MaxAvatars = 10000;
+const size_t MaxDreamPortals = 1000;
+const size_t MaxPortalFieldLength = 1024;  // bytes of a portal's name, and of its text
+const size_t MaxQueuedTexts = 10000;
+const size_t MaxQueuedTextBytes = 16u << 20;
+
+// Records keep the order they were appended in. An index by cell finds the
+// first record on a cell without a walk through the list.
 class AvatarList {
 public:
-    typedef std::vector<AvatarRecord>::const_iterator const_iterator;
+    typedef std::list<AvatarRecord>::const_iterator const_iterator;
 
-    void Clear() { records.clear(); }
+    void Clear();
     // Removes the first record standing on the cell; nothing when there is none.
     void RemoveAt(int32_t x, int32_t y);
-    // The first record standing on the cell, or null.
+    // The first record standing on the cell, or null. Its cell must not be
+    // changed through it (remove it and append the changed one instead).
     AvatarRecord* FindAt(int32_t x, int32_t y);
-    void Append(const AvatarRecord& record) { records.push_back(record); }
+    // False (and a warning, once) when the list is full.
+    bool Append(const AvatarRecord& record);
 
     size_t Count() const { return records.size(); }
     const_iterator begin() const { return records.begin(); }
     const_iterator end() const { return records.end(); }
 
 private:
-    std::vector<AvatarRecord> records;
+    typedef std::list<AvatarRecord>::iterator Position;
+    std::list<AvatarRecord> records;
+    // The records of each cell, oldest first.
+    std::unordered_map<uint64_t, std::vector<Position>> byCell;
+    bool warned = false;
 };
 
 class DreamPortalList {
@@ -79,7 +96,9 @@ public:
     typedef std::vector<DreamPortal>::const_iterator const_iterator;
 
     void Clear() { portals.clear(); }
-    void Append(const DreamPortal& portal) { portals.push_back(portal); }
+    // False (and a warning, once) when the list is full. Names and texts
+    // longer than MaxPortalFieldLength keep their start.
+    bool Append(DreamPortal portal);
     // Removes the first portal on the cell; nothing when there is none.
     void RemoveAt(int32_t x, int32_t y);
 
@@ -89,12 +108,15 @@ public:
 
 private:
     std::vector<DreamPortal> portals;
+    bool warned = false;
 };
 
 // Texts for the text window, first in first out. Every operation holds the
 // queue's lock, so the texts of one thread come out in the order they went in.
 class TextQueue {
 public:
+    // A text beyond MaxQueuedTexts or MaxQueuedTextBytes is dropped, with a
+    // warning once.
     void QueueText(const std::string& text);
     // False when empty (text is left unchanged); otherwise moves the oldest out.
     bool TakeText(std::string& text);
@@ -104,6 +126,8 @@ public:
 private:
     CriticalSection lock;
     std::deque<std::string> texts;
+    size_t bytes = 0;
+    bool warned = false;
 };
 
 enum TransferType : int32_t { TransferDream = 0, TransferPortrait = 1 };

@@ -20,20 +20,6 @@ struct ServerAddress {
     int port = 0;
 };
 
-bool ReadServerAddress(ServerAddress& address) {
-    FILE* file = OpenFile(AddressFile, "rb");
-    if (!file) return false;
-    // Two words are all there is; a bounded read keeps a huge file harmless.
-    char text[1024];
-    size_t got = std::fread(text, 1, sizeof text, file);
-    std::fclose(file);
-    StringList words;
-    SplitString(std::string(text, got), words, " \t\r\n");
-    if (!words.empty()) address.host = words[0];
-    if (words.size() > 1) address.port = std::atoi(words[1].c_str());
-    return true;
-}
-
 // Ids go into the log as the server sent them, control bytes made visible.
 std::string Printable(const std::string& text) {
     std::string out;
@@ -71,18 +57,22 @@ std::string UnsafeDreamIdReason(const std::string& id) {
 class QuilFileGetter::Link : public FileGetterLink {
 public:
     explicit Link(NET::Client& client) : connection(client) {}
-    void Send(const std::string& line) override { connection.SendData(line.data(), static_cast<int>(line.size())); }
+    // A server that has hung up is sent nothing: the blocks it sent before
+    // are still written, without acknowledgements nobody would read.
+    void Send(const std::string& line) override {
+        if (connection.IsConnected()) connection.SendData(line.data(), static_cast<int>(line.size()));
+    }
     void Tell(const std::string& text) override { QueueText(text); }
 
 private:
     NET::Client& connection;
 };
 
-QuilFileGetter::QuilFileGetter(const std::string& dreamId, const std::string& folder)
+QuilFileGetter::QuilFileGetter(const std::string& dreamId, const std::string& folder, unsigned stall)
     : id(dreamId),
       filePath(UnsafeDreamIdReason(dreamId).empty() ? folder + "\\" + dreamId + ".dream" : ""),
-      exchange(dreamId, filePath,
-               "RC " + ThePlayerRecord.Name + " " + ThePlayerRecord.Password + " " + dreamId + " 0 2 4096\n") {
+      exchange(dreamId, filePath, FileRequestLine(ThePlayerRecord.Name, ThePlayerRecord.Password, dreamId)),
+      stallSeconds(stall) {
     std::string reason = UnsafeDreamIdReason(id);
     if (!reason.empty()) {
         ErrorLog << "Error: Refused to download dream \"" << Printable(id) << "\": " << reason << ".\n";
@@ -90,21 +80,23 @@ QuilFileGetter::QuilFileGetter(const std::string& dreamId, const std::string& fo
         exchange.End(Failed);
         return;
     }
-    ConnectToFileServer();
+    connection.SetLogFilter(HideRequestSecrets);
     worker = new2(CThread, CThread(ThreadProcedure, "QuilFileGetter", this));
 }
 
-void QuilFileGetter::ConnectToFileServer() {
+bool QuilFileGetter::ConnectToFileServer() {
     ServerAddress address;
-    if (!ReadServerAddress(address))
+    if (!ReadServerAddress(AddressFile, address.host, address.port))
         ErrorLog << "Failed to load quil's file-server ip and port from \\data\\quilfile_ip.txt file.\n";
-    if (!connection.Connect(address.host, address.port)) {
-        ErrorLog << "Failed to connect to quil file server.\n";
-        exchange.End(AwaitWelcome);
-    }
+    if (connection.Connect(address.host, address.port)) return true;
+    ErrorLog << "Failed to connect to quil file server.\n";
+    exchange.End(AwaitWelcome);
+    return false;
 }
 
 QuilFileGetter::~QuilFileGetter() {
+    // A worker still waiting for the server must not hold this up.
+    connection.AbandonConnecting();
     if (worker) delete2(worker);
     exchange.CloseFile();
     if (!Succeeded()) DeleteIncompleteFile();
@@ -120,7 +112,9 @@ void QuilFileGetter::DeleteIncompleteFile() {
 // writing) never stretches the download's pace.
 void QuilFileGetter::ThreadProcedure(CThread* thread, void* parameter) {
     QuilFileGetter* getter = static_cast<QuilFileGetter*>(parameter);
+    if (!getter->ConnectToFileServer()) return;
     uint32_t passStart = Platform::TickMilliseconds();
+    getter->lastArrival = passStart;
     while (!thread->StopRequested() && getter->Pass()) {
         uint32_t elapsed = Platform::TickMilliseconds() - passStart;
         if (elapsed < PassMilliseconds) Platform::SleepMilliseconds(PassMilliseconds - elapsed);
@@ -132,17 +126,52 @@ void QuilFileGetter::ThreadProcedure(CThread* thread, void* parameter) {
 }
 
 // One pass of the worker: collect what arrived, take one step, watch the
-// connection. False once the connection is gone.
+// connection and the time since anything came. False once the connection is gone.
 bool QuilFileGetter::Pass() {
     Link link(connection);
+    // Asked before collecting: once the server has gone, everything it sent
+    // is already in the connection's buffer.
+    bool open = connection.IsConnected();
     if (!exchange.IsDone()) {
-        if (connection.ReceivedByteCount() > 0) {
-            std::vector<char> bytes;
-            if (connection.ReceiveData(bytes)) exchange.Append(bytes.data(), bytes.size());
-        }
+        Collect();
         exchange.Step(link);
+        if (!open) {
+            WorkThroughBuffered(link);
+        } else if (HasStalled()) {
+            exchange.Stalled(link, stallSeconds);
+            connection.Disconnect();
+        }
     }
-    if (connection.IsConnected()) return true;
+    if (open) return true;
     exchange.ConnectionLost(link);
     return false;
+}
+
+// Takes what arrived while the exchange holds less than a block at its
+// largest: a server sending faster than blocks are taken is held back by the
+// connection's own limit, not buffered here without end.
+bool QuilFileGetter::Collect() {
+    if (exchange.BufferedBytes() >= size_t(FileGetterExchange::MaxBlockSize) || connection.ReceivedByteCount() == 0)
+        return false;
+    std::vector<char> bytes;
+    if (!connection.ReceiveData(bytes)) return false;
+    exchange.Append(bytes.data(), bytes.size());
+    lastArrival = Platform::TickMilliseconds();
+    return true;
+}
+
+// A server that hung up sends nothing more, so what it sent before is worked
+// through now: a download whose last block came is complete.
+void QuilFileGetter::WorkThroughBuffered(Link& link) {
+    while (!exchange.IsDone()) {
+        size_t before = exchange.BufferedBytes();
+        FileGetterState state = exchange.State();
+        bool collected = Collect();
+        exchange.Step(link);
+        if (!collected && exchange.BufferedBytes() == before && exchange.State() == state) return;
+    }
+}
+
+bool QuilFileGetter::HasStalled() const {
+    return Platform::TickMilliseconds() - lastArrival >= stallSeconds * 1000u;
 }

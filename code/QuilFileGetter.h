@@ -13,10 +13,14 @@ class CThread;
 
 class QuilFileGetter {
 public:
-    // Starts the download of `id` into folder + "\\" + id + ".dream". An id
-    // that could name a file outside the folder is refused before anything
-    // is created: the download is then failed at once.
-    QuilFileGetter(const std::string& id, const std::string& folder);
+    // A download that receives nothing for this long is given up.
+    static const unsigned StallSeconds = 60;
+
+    // Starts the download of `id` into folder + "\\" + id + ".dream"; the
+    // worker makes the connection, so this returns at once. An id that could
+    // name a file outside the folder is refused before anything is created:
+    // the download is then failed at once.
+    QuilFileGetter(const std::string& id, const std::string& folder, unsigned stallSeconds = StallSeconds);
     virtual ~QuilFileGetter();
     QuilFileGetter(const QuilFileGetter&) = delete;
     QuilFileGetter& operator=(const QuilFileGetter&) = delete;
@@ -29,8 +33,11 @@ public:
 private:
     class Link;
     static void ThreadProcedure(CThread* thread, void* parameter);
+    bool ConnectToFileServer();
     bool Pass();
-    void ConnectToFileServer();
+    bool Collect();
+    void WorkThroughBuffered(Link& link);
+    bool HasStalled() const;
     void DeleteIncompleteFile();
 
     CThread* worker = nullptr;
@@ -38,6 +45,8 @@ private:
     std::string id;
     std::string filePath;
     FileGetterExchange exchange;
+    unsigned stallSeconds;
+    uint32_t lastArrival = 0;  // the worker's own
 };
 
 namespace QUIL {

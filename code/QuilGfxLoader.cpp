@@ -1,10 +1,16 @@
 #include "QuilGfxLoader.h"
 
+#include "CProfiler.h"
 #include "FileUtil.h"
 #include "LogFile.h"
 #include "StaticOrder.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <map>
+#include <utility>
 #include <sstream>
 
 Palette GamePalette STATIC_ORDER(STATIC_GAME);
@@ -16,18 +22,6 @@ const char* const PartNames[ColorPartCount] = {"badge", "bracer", "boot",    "ca
                                                "fur",   "hair",   "marking", "pants", "vest"};
 const char* const ColorPairsFile = "data\\colors\\colors.txt";
 const size_t PcxPaletteSize = 768;
-
-// The whole file as bytes, or false when it cannot be opened.
-bool ReadFileBytes(const std::string& path, std::string& bytes) {
-    FILE* file = OpenFile(path, "rb");
-    if (!file) return false;
-    bytes.clear();
-    char block[4096];
-    size_t got;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0) bytes.append(block, got);
-    std::fclose(file);
-    return true;
-}
 
 uint8_t Low8(long long value) { return static_cast<uint8_t>(value & 0xFF); }
 
@@ -60,7 +54,7 @@ void LoadPcxPalette(const std::string& path) {
 void LoadColorPairs(ColorNameMap& map) {
     map.clear();
     std::string bytes;
-    if (!ReadFileBytes(ColorPairsFile, bytes)) {
+    if (!ReadWholeFile(ColorPairsFile, true, bytes)) {
         ErrorLog << "Failed to open data\\colors\\colors.txt to load color pairs.\n";
         return;
     }
@@ -75,7 +69,7 @@ void LoadColorPairs(ColorNameMap& map) {
 void LoadColorIndices(const std::string& path, const ColorNameMap& map, PartColorTable& table) {
     if (map.empty()) return;
     std::string bytes;
-    if (!ReadFileBytes(path, bytes)) {
+    if (!ReadWholeFile(path, true, bytes)) {
         ErrorLog << "Failed to open " << path << " to load color indices from.\n";
         return;
     }
@@ -146,7 +140,7 @@ void ReadShape(ByteReader& in, Shape& shape) {
 bool LoadShapeFile(ShapeList& shapes, const std::string& path) {
     shapes.clear();
     std::string bytes;
-    if (!ReadFileBytes(path, bytes)) {
+    if (!ReadWholeFile(path, true, bytes)) {
         ErrorLog << "Unable to open " << path << " to load FSH data.\n";
         return false;
     }
@@ -156,4 +150,185 @@ bool LoadShapeFile(ShapeList& shapes, const std::string& path) {
     for (Shape& shape : shapes) ReadShape(in, shape);
     if (in.shortRead) ErrorLog << "Warning: shape file ended early: " << path << "\n";
     return true;
+}
+
+void DiamondToSquare(float s, float t, float& u, float& v) {
+    const float quarterTurn = 3.1415927f / 4;
+    const float c = std::cos(quarterTurn), d = std::sin(quarterTurn);
+    const float k = static_cast<float>(1.0 / (std::sqrt(2.0) * 1.025));
+    const float px = s - 0.5f, py = t - 0.5f;
+    u = k * (c * px - d * py) + 0.5f;
+    v = k * (d * px + c * py) + 0.5f;
+}
+
+namespace {
+
+const int FloorTextureSize = 64;
+
+// The first of two neighbouring pixels along one axis and its weight. The
+// clamps keep both inside the image, also for an image one pixel wide.
+struct Axis {
+    int first = 0, second = 0;
+    float weight = 0;
+};
+
+Axis AxisAt(float position, int size) {
+    Axis axis;
+    const double whole = std::floor(static_cast<double>(position));
+    int index = static_cast<int>(whole);
+    // Equal to 1 - fmod(position, 1) wherever the weight is kept: a negative
+    // position is clamped below.
+    axis.weight = static_cast<float>(1.0 - (static_cast<double>(position) - whole));
+    if (index < 0) {
+        index = 0;
+        axis.weight = 0;
+    }
+    if (index > size - 2) {
+        index = size - 2;
+        axis.weight = 1;
+    }
+    axis.first = std::max(index, 0);
+    axis.second = std::min(index + 1, size - 1);
+    return axis;
+}
+
+// Red, green, blue and weight side by side: one multiply and one add per
+// sample, one division per texel. Each lane rounds as its own float would.
+typedef float Float4 __attribute__((vector_size(16)));
+
+// Where one texel samples an image of a given size: four pixels, each a
+// column and a row, with their weights, in blending order.
+struct TexelSamples {
+    uint16_t column[4], row[4];
+    float weight[4];
+};
+
+TexelSamples SamplesAt(int tx, int ty, int width, int height) {
+    float u = 0, v = 0;
+    DiamondToSquare(float(tx) * 0.015625f, float(ty) * 0.015625f, u, v);
+    const Axis x = AxisAt(u * float(width) - 0.5f, width), y = AxisAt(v * float(height) - 0.5f, height);
+    return TexelSamples{{uint16_t(x.first), uint16_t(x.second), uint16_t(x.first), uint16_t(x.second)},
+                        {uint16_t(y.first), uint16_t(y.first), uint16_t(y.second), uint16_t(y.second)},
+                        {x.weight * y.weight, (1 - x.weight) * y.weight, x.weight * (1 - y.weight),
+                         (1 - x.weight) * (1 - y.weight)}};
+}
+
+// The palette as (red, green, blue, 1), converted once per run rather than
+// four times per texel.
+struct FloatPalette {
+    Float4 rgb1[256];
+    FloatPalette() {
+        for (size_t i = 0; i < 256; ++i)
+            rgb1[i] = Float4{float(GamePalette[i].red), float(GamePalette[i].green), float(GamePalette[i].blue), 1};
+    }
+};
+
+// The shape's pixels in one block, row after row.
+struct FlatShape {
+    std::vector<uint8_t> pixels;
+    int width = 0;
+    uint8_t transparent = 0;
+    explicit FlatShape(const Shape& shape) : transparent(shape.transparent) {
+        width = shape.rows.empty() ? 0 : int(shape.rows[0].size());
+        for (const std::vector<uint8_t>& row : shape.rows) pixels.insert(pixels.end(), row.begin(), row.end());
+    }
+};
+
+// Transparent pixels add neither colour nor weight; with no weight at all
+// the texel is black. Alpha is always full.
+uint32_t BlendTexel(const FlatShape& shape, const FloatPalette& palette, const TexelSamples& samples,
+                    uint32_t bitsPerTexel) {
+    Float4 sum = {0, 0, 0, 0};
+    for (int i = 0; i < 4; ++i) {
+        const uint8_t index = shape.pixels[size_t(samples.row[i]) * size_t(shape.width) + samples.column[i]];
+        if (index != shape.transparent) sum += palette.rgb1[index] * samples.weight[i];
+    }
+    if (sum[3] > 0) sum /= sum[3];
+    if (bitsPerTexel == 32) return 0xFF000000u | uint32_t(sum[0]) << 16 | uint32_t(sum[1]) << 8 | uint32_t(sum[2]);
+    sum *= 0.0625f;
+    return 0xF000u | uint32_t(sum[0]) << 8 | uint32_t(sum[1]) << 4 | uint32_t(sum[2]);
+}
+
+int ShapeWidth(const Shape& shape) { return shape.rows.empty() ? 0 : static_cast<int>(shape.rows[0].size()); }
+int ShapeHeight(const Shape& shape) { return static_cast<int>(shape.rows.size()); }
+
+}  // namespace
+
+uint32_t FloorTexel(const Shape& shape, int tx, int ty, uint32_t bitsPerTexel) {
+    const int width = ShapeWidth(shape), height = ShapeHeight(shape);
+    // An empty image has nothing to sample: opaque black.
+    if (width == 0 || height == 0) return bitsPerTexel == 32 ? 0xFF000000u : 0xF000u;
+    return BlendTexel(FlatShape(shape), FloatPalette(), SamplesAt(tx, ty, width, height), bitsPerTexel);
+}
+
+namespace {
+
+// The samples of all 4096 texels depend only on the image's size, and a
+// shape file's floors mostly share one: worked out once per size.
+class SamplePlans {
+public:
+    const std::vector<TexelSamples>& For(int width, int height) {
+        std::vector<TexelSamples>& plan = plans[{width, height}];
+        if (plan.empty()) {
+            plan.reserve(FloorTextureSize * FloorTextureSize);
+            for (int ty = 0; ty < FloorTextureSize; ++ty)
+                for (int tx = 0; tx < FloorTextureSize; ++tx) plan.push_back(SamplesAt(tx, ty, width, height));
+        }
+        return plan;
+    }
+
+private:
+    std::map<std::pair<int, int>, std::vector<TexelSamples>> plans;
+};
+
+void WriteFloorTexels(const Shape& shape, const FloatPalette& palette, SamplePlans& plans, uint8_t* to,
+                      uint32_t pitch, uint32_t bits) {
+    const int width = ShapeWidth(shape), height = ShapeHeight(shape);
+    const std::vector<TexelSamples>* plan = width && height ? &plans.For(width, height) : nullptr;
+    const FlatShape flat(shape);
+    for (int ty = 0; ty < FloorTextureSize; ++ty, to += pitch)
+        for (int tx = 0; tx < FloorTextureSize; ++tx) {
+            const uint32_t texel = plan ? BlendTexel(flat, palette, (*plan)[size_t(ty * FloorTextureSize + tx)], bits)
+                                        : FloorTexel(shape, tx, ty, bits);
+            if (bits == 32) {
+                std::memcpy(to + tx * 4, &texel, 4);
+            } else {
+                const uint16_t half = static_cast<uint16_t>(texel);
+                std::memcpy(to + tx * 2, &half, 2);
+            }
+        }
+}
+
+bool BuildFloorTexture(const Shape& shape, const FloatPalette& palette, SamplePlans& plans,
+                       std::vector<G::Texture>& textures) {
+    G::Texture texture;
+    if (!texture.Create(FloorTextureSize, FloorTextureSize, 3, 1, true)) {
+        ErrorLog << "Texture create failed while doing floor tile conversion.\n";
+        return false;
+    }
+    texture.SetWrap(false, false, true);
+    G::TextureLock lock(texture, 0, true);
+    uint32_t *texels, pitch, slice, bits, width, height, depth;
+    if (!lock.GetInfo(texels, pitch, slice, bits, width, height, depth)) {
+        ErrorLog << "Lock on newly created texture failed while floor tile conversion.\n";
+        return false;
+    }
+    WriteFloorTexels(shape, palette, plans, reinterpret_cast<uint8_t*>(texels), pitch, bits);
+    textures.push_back(texture);
+    lock.Unlock();
+    return true;
+}
+
+}  // namespace
+
+bool BuildFloorTextures(const ShapeList& shapes, std::vector<G::Texture>& textures) {
+    textures.clear();
+    ProfileStart("Generate floor textures from .fsh", __FILE__);
+    SamplePlans plans;
+    const FloatPalette palette;
+    bool made = true;
+    for (const Shape& shape : shapes)
+        if (!(made = BuildFloorTexture(shape, palette, plans, textures))) break;
+    ProfileStop("Generate floor textures from .fsh", __FILE__);
+    return made;
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "GLTexture.h"
+
 // Byte 0 is always zero and read by nobody; bytes 1..3 are red, green, blue.
 struct ColorWord {
     uint8_t zero = 0, red = 0, green = 0, blue = 0;
@@ -49,3 +51,16 @@ typedef std::vector<Shape> ShapeList;
 // Reads a shape file (".fsh"). A short file leaves what it does not hold as
 // zeros. False only when the file cannot be opened (the list is then empty).
 bool LoadShapeFile(ShapeList& shapes, const std::string& path);
+
+// Where the point (s, t) of a square floor texture (each in [0, 1)) lies in
+// the shape's image, in image widths and heights: the square's corners land
+// just inside the four points of the image's diamond.
+void DiamondToSquare(float s, float t, float& u, float& v);
+// Texel (tx, ty) of a shape's 64 x 64 floor texture: 0xAARRGGBB for 32 bits
+// per texel, 0xARGB in the low half for any other depth. Transparent pixels
+// give no colour, only their opaque neighbours do; with none the texel is
+// opaque black.
+uint32_t FloorTexel(const Shape& shape, int tx, int ty, uint32_t bitsPerTexel);
+// One 64 x 64 texture per shape, in shape order. False, after a report, when
+// a texture cannot be made or locked; those made before it stay in the list.
+bool BuildFloorTextures(const ShapeList& shapes, std::vector<G::Texture>& textures);

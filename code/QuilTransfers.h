@@ -8,8 +8,14 @@
 #include <cstdint>
 #include <string>
 
+// At most this many downloads have a getter at once.
+const size_t MaxRunningTransfers = 4;
+
 // Adds a record at the front of TheTransferList and starts its getter, which
-// downloads into folder + "\\" + id + ".dream".
+// downloads into folder + "\\" + id + ".dream". Beyond MaxRunningTransfers,
+// or while the same dream (ignoring case) is still being downloaded, the
+// record gets no getter: it is a failed download from the start, so the game
+// server is still answered for it.
 void StartDreamDownload(const std::string& id, int32_t type, const std::string& folder);
 // Deletes the record's getter and removes the record; a record that is not
 // in the list (same id and same getter) is only reported.

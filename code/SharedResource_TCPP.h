@@ -43,17 +43,18 @@ public:
     void SRShare(const SharedResource& other);
 
     ResType* SRRecord() const { return record; }
-    static const std::list<ResType*>& SRRegistry() { return *Registry(); }
+    static const std::list<ResType*>& SRRegistry() { return *registry; }
 
 private:
-    // Never destroyed: handles that are statics let go at exit.
-    static Immortal<std::list<ResType*>>& Registry() {
-        static Immortal<std::list<ResType*>> registry;
-        return registry;
-    }
+    static Immortal<std::list<ResType*>> registry;
 
     ResType* record = nullptr;
 };
+
+// Handles that are plain statics of the test and tool programs let go after
+// every ordered static.
+template <class ResType>
+Immortal<std::list<ResType*>> SharedResource<ResType>::registry STATIC_ORDER(STATIC_GRAPHICS);
 
 template <class ResType>
 SharedResource<ResType>::~SharedResource() {
@@ -71,7 +72,7 @@ void SharedResource<ResType>::SRAlloc() {
     ResType* created = new2(ResType, ResType);
     if (!created) return;
     created->refCount = 1;
-    Registry()->push_back(created);
+    registry->push_back(created);
     record = created;
 }
 
@@ -79,12 +80,12 @@ template <class ResType>
 void SharedResource<ResType>::SRFree() {
     if (!record) return;
     if (--record->refCount == 0) {
-        std::list<ResType*>& registry = *Registry();
-        auto found = std::find(registry.begin(), registry.end(), record);
-        if (found == registry.end())
+        std::list<ResType*>& records = *registry;
+        auto found = std::find(records.begin(), records.end(), record);
+        if (found == records.end())
             ErrorLog << "Internal error in SharedResource, SRFree()..." << "  -call stack:\n" << CallStackText() << "\n";
         else
-            registry.erase(found);
+            records.erase(found);
         SRReleaseData();
         delete2(record);
     }

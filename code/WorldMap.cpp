@@ -23,16 +23,8 @@ const char* const MapMagic = "MAP V01.10 Quillmor";
 // device) from growing a line without end.
 const size_t MaxHeaderLineLength = 4096;
 
-// One header line without its line feed. The file is read as bytes, so a
-// carriage return stays part of the line. False at the end of the file.
-bool ReadHeaderLine(FILE* file, std::string& line) {
-    line.clear();
-    int c = std::fgetc(file);
-    if (c == EOF) return false;
-    for (; c != EOF && c != '\n'; c = std::fgetc(file))
-        if (line.size() < MaxHeaderLineLength) line += static_cast<char>(c);
-    return true;
-}
+// The file is read as bytes, so a carriage return stays part of a line.
+bool ReadHeaderLine(FILE* file, std::string& line) { return ReadBoundedLine(file, line, MaxHeaderLineLength, true); }
 
 // Decimal text-to-integer as the C library reads it (leading white space, a
 // sign, digits up to the first other byte), held to the 32-bit range.
@@ -82,10 +74,11 @@ bool SizeIsUsable(const MapSize& size, const std::string& path) {
     return false;
 }
 
-// Everything from the current position to the end, at most `wanted` bytes.
 // The buffer is kept from load to load: maps come in similar sizes.
+std::vector<uint8_t> body STATIC_ORDER(STATIC_GAME);
+
+// Everything from the current position to the end, at most `wanted` bytes.
 const std::vector<uint8_t>& ReadBody(FILE* file, size_t wanted) {
-    static std::vector<uint8_t> body;
     long start = std::ftell(file);
     long end = start;
     if (start >= 0 && std::fseek(file, 0, SEEK_END) == 0) end = std::ftell(file);

@@ -71,9 +71,10 @@ private:
 
 extern WorldMap TheWorldMap;
 
-// Larger grids are refused: no map of the game comes near, and the grid of a
-// hostile header would not fit in memory (4096 x 4096 cells are 100 MB).
-const int32_t MaxMapGridSize = 4096;
+// Larger grids are refused: a 1000 x 1000 map (a 2000 x 2000 grid) is
+// already far larger than the game's maps. A larger one would cost memory
+// and, as a server may name it on every line, tens of milliseconds a load.
+const int32_t MaxMapGridSize = 2048;
 
 // Reads a map file into TheWorldMap, replacing it; false (and an empty map)
 // when the file cannot be opened or is not a map.

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string received = bytes.empty() ? "" : NET::ReceivedLogText(bytes);
     if (!bytes.empty()) {
         std::string sent = NET::SentLogText(bytes.data(), static_cast<int>(bytes.size()));
-        // A login or file request must never reach the log with its secrets.
+        // A login line must never reach the log with its secrets.
         if (sent.find("\nconnect x") != std::string::npos) std::abort();
     }
     if (received.find("\nconnect x") != std::string::npos) std::abort();

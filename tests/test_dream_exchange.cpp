@@ -169,6 +169,28 @@ TEST_F(ExchangeTest, EmptyDreamWithoutLocalFileIsComplete) {
     EXPECT_EQ(ReadFile(DiskPath), "");
 }
 
+// Any other local file: the empty dream replaces it at once, no block awaited.
+TEST_F(ExchangeTest, EmptyDreamNeedsNoBlock) {
+    TestUtil::WriteFile(DiskPath, "an older dream");
+    Accept("44 0 0 4096\n");
+    EXPECT_EQ(exchange.State(), Complete);
+    EXPECT_EQ(link.sent, (std::vector<std::string>{Request, "BYE\n"}));
+    EXPECT_EQ(link.told.back(), "> Download Complete.");
+    EXPECT_EQ(ReadFile(DiskPath), "");
+}
+
+TEST(FileRequest, NameAndPasswordAreKeptOutOfTheLog) {
+    EXPECT_EQ(FileRequestLine("Ann", "pw", "mydream"), "RC Ann pw mydream 0 2 4096\n");
+    const std::pair<const char*, const char*> cases[] = {
+        {"RC Ann pw mydream 0 2 4096\n", "RC (NAME/PASS REMOVED FOR SECURITY) mydream 0 2 4096\n"},
+        // A name or password with spaces is removed whole: only the last four words stay.
+        {"RC Ann Lee pass word dream 0 2 4096\n", "RC (NAME/PASS REMOVED FOR SECURITY) dream 0 2 4096\n"},
+        {"RC short line\n", "RC (NAME/PASS REMOVED FOR SECURITY)\n"},
+        {"PKOK 0\nRC a b c 0 2 4096\nBYE\n", "PKOK 0\nRC (NAME/PASS REMOVED FOR SECURITY) c 0 2 4096\nBYE\n"},
+    };
+    for (const auto& [text, logged] : cases) EXPECT_EQ(HideRequestSecrets(text), logged);
+}
+
 TEST_F(ExchangeTest, UnwritableFileFailsWithItsMessage) {
     TestUtil::WriteFile("hlcn_tmp/d1", "a file where the folder should be");
     Accept();

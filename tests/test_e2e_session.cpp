@@ -3,6 +3,10 @@
 // server that records what the client sends.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
+#include "GameProtocol.h"
 #include "GameRun.h"
 
 using namespace GameRun;
@@ -73,6 +77,19 @@ TEST_F(Session, ServerSpeechIsDrawnAndTheWheelAndScrollBarMoveIt) {
     EXPECT_TRUE(WaitUntil(20, [&] { return client->Screenshot("dragged").Count(40, 500, 700, 56, IsStarPink) > 20; }));
 }
 
+// The view follows the cell the server names and the camera looks down on
+// it from above: the middle of the window shows that cell, and a click
+// there looks at it. No map is loaded, so the server's rows count from 0.
+TEST_F(Session, AClickOnTheWorldLooksAtTheClickedCell) {
+    const GridCell view = GridToServer(10, 12, 0);
+    const std::string at = EncodeBase95(view.x, true) + EncodeBase95(view.y, true);
+    ASSERT_TRUE(server.Send("@" + at + "\n"));
+    std::this_thread::sleep_for(std::chrono::seconds(3));  // the camera glides there
+    size_t before = server.Received().size();
+    client->Click(400, 300);
+    ASSERT_TRUE(server.WaitFor("l " + at + "\n", 20)) << server.Received().substr(before);
+}
+
 TEST_F(Session, ClosedConnectionLeavesTheClientRunningAndEnterDoesNothing) {
     client->Type("first");
     client->Keys("Return");
@@ -87,4 +104,14 @@ TEST_F(Session, ClosedConnectionLeavesTheClientRunningAndEnterDoesNothing) {
     EXPECT_EQ(TestUtil::CountOf(client->Log("_netlog.txt"), "\"kept"), 0);
     EXPECT_TRUE(client->Terminate(10));
     EXPECT_EQ(client->ExitCode(), 0);
+}
+
+// A display that cannot be reached is a failed start, not a program running
+// unseen: SDL would otherwise fall back to drawing into memory.
+TEST(Start, DisplayWithoutAServerExitsWithTheWindowClassMessage) {
+    TestUtil::ScopedFolder folder("no_display");
+    std::string code = Shell("DISPLAY=:97 WAYLAND_DISPLAY= timeout 30 " + Quoted(TestUtil::BinaryDir() + "/halcyon") +
+                             " >halcyon.out 2>&1; echo $?");
+    EXPECT_EQ(code, "1") << TestUtil::ReadFile("halcyon.out");
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "couldn't register window class");
 }

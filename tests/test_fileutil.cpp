@@ -14,34 +14,29 @@ protected:
     TestUtil::ScopedFolder folder{::testing::UnitTest::GetInstance()->current_test_info()->name()};
 };
 
-TEST_F(FileUtilTest, PathsApart) {
+TEST_F(FileUtilTest, PathsTextAndBits) {
     EXPECT_EQ(DirectoryOf("hlcn_tmp\\42\\42.dream"), "hlcn_tmp\\42\\");
     EXPECT_EQ(DirectoryOf("plain.txt"), "");
     EXPECT_EQ(FileNameOf("data\\items\\items.txt"), "items.txt");
     EXPECT_EQ(FileNameOf("items.txt"), "items.txt");
-    EXPECT_EQ(FileNameOf("data\\"), "");
     EXPECT_EQ(ExtensionOf("model.v2.mbm"), "mbm");
     EXPECT_EQ(ExtensionOf("noext"), "");
-    EXPECT_EQ(ExtensionOf("trailing."), "");
     EXPECT_EQ(StripExtension("model.v2.mbm"), "model.v2");
     EXPECT_EQ(StripExtension("noext"), "noext");
     EXPECT_EQ(StripExtension(".hidden"), "");
-}
-
-TEST_F(FileUtilTest, TextAndBits) {
-    EXPECT_EQ(ToLower("Data\\ITEMS.Txt \xC4"), "data\\items.txt \xC4");
+    EXPECT_EQ(ToLower("Data\\ITEMS.Txt@[\xC4"), "data\\items.txt@[\xC4");
     EXPECT_TRUE(IsPrintable(' '));
     EXPECT_TRUE(IsPrintable('~'));
     EXPECT_FALSE(IsPrintable(127));
     EXPECT_FALSE(IsPrintable('\x1f'));
     EXPECT_FALSE(IsPrintable(static_cast<char>(200)));
-    EXPECT_EQ(BitCount(0), 0u);
     EXPECT_EQ(BitCount(0xFF00FF01u), 17u);
-    EXPECT_EQ(BitCount(0xFFFFFFFFu), 32u);
     EXPECT_EQ(HighestBit(1), 0);
     EXPECT_EQ(HighestBit(0x80000000u), 31);
-    EXPECT_EQ(HighestBit(0x00F00001u), 23);
     EXPECT_EQ(HighestBit(0), -1);
+    const unsigned char le[] = {0xFE, 0xFF, 0xFF, 0xFF, 0x01, 0x02, 0x03, 0x04};
+    EXPECT_EQ(ReadInt32(le), -2);
+    EXPECT_EQ(ReadInt32(le + 4), 0x04030201);
 }
 
 TEST_F(FileUtilTest, SplitStringDropsEmptyPieces) {
@@ -52,8 +47,6 @@ TEST_F(FileUtilTest, SplitStringDropsEmptyPieces) {
     EXPECT_EQ(out, (StringList{"x", "y", "z"}));
     SplitString(",,,", out, ",");
     EXPECT_TRUE(out.empty());
-    SplitString("whole", out, "");
-    EXPECT_EQ(out, (StringList{"whole"}));
 }
 
 TEST_F(FileUtilTest, ReadWholeFileAndLines) {
@@ -62,23 +55,54 @@ TEST_F(FileUtilTest, ReadWholeFileAndLines) {
     ReadLines(lines, "crlf.txt");
     EXPECT_EQ(lines, (StringList{"one", "two", "three\rfour"}));
     EXPECT_EQ(ReadWholeFile("crlf.txt", true), "one\r\ntwo\r\n\r\nthree\rfour\r\n");
-    EXPECT_EQ(ReadWholeFile("crlf.txt", false), "one\ntwo\n\nthree\rfour\n");
 
-    // Each 2048-byte block counts up to its own first NUL.
-    std::string bytes = std::string(10, 'a') + '\0' + std::string(2037, 'b') + "tail" + '\0' + "gone";
-    TestUtil::WriteFile("zeros.bin", bytes);
-    EXPECT_EQ(ReadWholeFile("zeros.bin", true), std::string(10, 'a') + "tail");
-    // In text mode the blocks are counted after the line ends are turned.
-    std::string text = std::string(2047, 'c') + "\r\nd" + '\0' + "e";
-    TestUtil::WriteFile("zeros.txt", text);
-    EXPECT_EQ(ReadWholeFile("zeros.txt", false), std::string(2047, 'c') + "\nd");
+    // Text: each 2048-byte block, counted after the line ends are turned,
+    // stops at its own first NUL. Binary keeps every byte.
+    std::string text = std::string(10, 'a') + '\0' + std::string(2036, 'b') + "\r\nd" + '\0' + "e";
+    TestUtil::WriteFile("zeros.bin", text);
+    EXPECT_EQ(ReadWholeFile("zeros.bin", false), std::string(10, 'a') + "d");
+    EXPECT_EQ(ReadWholeFile("zeros.bin", true), text);
 
-    EXPECT_EQ(ReadWholeFile("missing.txt", false), "");
+    std::string contents = "stale";
+    EXPECT_FALSE(ReadWholeFile("missing.txt", true, contents));
+    EXPECT_EQ(contents, "");
+    TestUtil::WriteFile("empty.txt", "");
+    EXPECT_TRUE(ReadWholeFile("empty.txt", true, contents));
+    // A bound refuses a longer file whole.
+    EXPECT_TRUE(ReadWholeFile("zeros.bin", true, contents, text.size()));
+    EXPECT_FALSE(ReadWholeFile("zeros.bin", true, contents, text.size() - 1));
+    EXPECT_EQ(contents, "");
+    EXPECT_EQ(FileLength("empty.txt"), 0u);
     lines = {"stale"};
     ReadLines(lines, "missing.txt");
     EXPECT_TRUE(lines.empty());
-    EXPECT_EQ(FileLength("zeros.bin"), bytes.size());
+    EXPECT_EQ(FileLength("zeros.bin"), text.size());
     EXPECT_EQ(FileLength("missing.txt"), 0u);
+}
+
+TEST_F(FileUtilTest, ServerAddressFileNeedsAHostAndAPort) {
+    const struct {
+        const char* contents;
+        bool read;
+        const char* host;
+        int port;
+    } cases[] = {{"quil.example 6500", true, "quil.example", 6500},
+                 {"\r\n  127.0.0.1\t\t22\r\nextra words\n", true, "127.0.0.1", 22},
+                 {"onlyahost\n", false, "kept", 1},
+                 {"host -5", false, "kept", 1},
+                 {"host 65x", false, "kept", 1},
+                 {"host 123456", false, "kept", 1}};
+    for (const auto& c : cases) {
+        TestUtil::WriteFile("address.txt", c.contents);
+        std::string host = "kept";
+        int port = 1;
+        EXPECT_EQ(ReadServerAddress("address.txt", host, port), c.read) << c.contents;
+        EXPECT_EQ(host, c.host);
+        EXPECT_EQ(port, c.port);
+    }
+    std::string host = "kept";
+    int port = 1;
+    EXPECT_FALSE(ReadServerAddress("missing.txt", host, port));
 }
 
 TEST_F(FileUtilTest, ReadStringListStopsAtTheFirstEmptyLine) {
@@ -86,11 +110,7 @@ TEST_F(FileUtilTest, ReadStringListStopsAtTheFirstEmptyLine) {
     StringList list{"kept"};
     EXPECT_TRUE(ReadStringList(list, "layers.t3d"));
     EXPECT_EQ(list, (StringList{"kept", "a.png", "b.png"}));
-    TestUtil::WriteFile("last.txt", "x\ny");
-    EXPECT_TRUE(ReadStringList(list, "last.txt"));
-    EXPECT_EQ(list.back(), "y");
     EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
-
     EXPECT_FALSE(ReadStringList(list, "data\\none.t3d"));
     EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "Failed to open string list: data\\none.t3d\n");
 }
@@ -100,10 +120,7 @@ TEST_F(FileUtilTest, MakeDirectoriesCreatesEveryFolderBeforeABackslash) {
     EXPECT_TRUE(fs::is_directory("gen/data/items"));
     EXPECT_FALSE(fs::exists("gen/data/items/model.bmbm"));
     MakeDirectories("hlcn_tmp\\42\\");
-    MakeDirectories("hlcn_tmp\\42\\");  // existing folders are fine
     EXPECT_TRUE(fs::is_directory("hlcn_tmp/42"));
-    MakeDirectories("nofolder.txt");
-    EXPECT_FALSE(fs::exists("nofolder.txt"));
 }
 
 TEST_F(FileUtilTest, BackslashPathsIgnoreCaseWhereTheFileSystemDoesNot) {
@@ -124,14 +141,17 @@ TEST_F(FileUtilTest, BackslashPathsIgnoreCaseWhereTheFileSystemDoesNot) {
 }
 
 TEST_F(FileUtilTest, ReadBoundedLineCutsLongLines) {
-    TestUtil::WriteFile("long.txt", std::string(100, 'x') + "\r\nshort\n\nend");
-    FILE* f = OpenFile("long.txt", "rb");
-    ASSERT_NE(f, nullptr);
-    std::string line;
-    for (const char* expected : {"xxxxxxxxxx", "short", "", "end"}) {
-        ASSERT_TRUE(ReadBoundedLine(f, line, 10));
-        EXPECT_EQ(line, expected);
+    TestUtil::WriteFile("long.txt", std::string(100, 'x') + "\r\nshort\n\nend\r\n");
+    for (bool keep : {false, true}) {
+        FILE* f = OpenFile("long.txt", "rb");
+        ASSERT_NE(f, nullptr);
+        std::string line;
+        for (std::string expected : {"xxxxxxxxxx", "short", "", "end\r"}) {
+            if (!keep && expected.back() == '\r') expected.pop_back();
+            ASSERT_TRUE(ReadBoundedLine(f, line, 10, keep));
+            EXPECT_EQ(line, expected);
+        }
+        EXPECT_FALSE(ReadBoundedLine(f, line, 10, keep));
+        std::fclose(f);
     }
-    EXPECT_FALSE(ReadBoundedLine(f, line, 10));
-    std::fclose(f);
 }

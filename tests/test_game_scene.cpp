@@ -63,6 +63,9 @@ protected:
         ResetGameProtocol(LoginPhase::LoggedIn);
         scene = new2(CMain, CMain);
         ASSERT_TRUE(server.Accept(5));
+        // The connection is made on its own thread; a frame announces it.
+        ASSERT_TRUE(GameTest::WaitUntil(5, [this] { return scene->IsConnected(); }));
+        Frame();
     }
     void TearDown() override {
         delete2(scene);
@@ -221,7 +224,11 @@ TEST(GameSceneWithoutServer, MissingAddressFileIsReportedAndTypingStaysLocal) {
     {
         TestUtil::ScopedFolder folder("no_address");
         CMain* scene = new2(CMain, CMain);
-        std::string text = WindowText(scene->Window());
+        std::string text;
+        GameTest::WaitUntil(5, [&] {
+            scene->Update(0);
+            return (text = WindowText(scene->Window())).find("FAILED") != std::string::npos;
+        });
         EXPECT_EQ(text, "Failed to load quil's ip and port from \\data\\quil_ip.txt file.\n|"
                         "CONNECTION TO SERVER FAILED.\n|");
         EXPECT_NE(TestUtil::ReadFile("_error.txt").find("Failed to load quil's ip and port from file.\n"),

@@ -198,6 +198,14 @@ TEST_F(Buffers, LockingAnyBufferClearsTheCurrentOneUntilSet) {
         gone.Set();
     }
     EXPECT_EQ(G::GetCurrentVertexBuffer(), nullptr);
+    // Nor does a current handle that is given another buffer stay current.
+    a.Set();
+    a = b;
+    EXPECT_EQ(G::GetCurrentVertexBuffer(), nullptr);
+    a.Set();
+    GLint bound = 0;
+    glGetIntegerv(GL_ARRAY_BUFFER_BINDING_ARB, &bound);
+    EXPECT_EQ(GLuint(bound), b.GetGLName());
 }
 
 TEST_F(Buffers, NeverCreatedBuffersAreReportedNotLocked) {

@@ -161,38 +161,6 @@ TEST_F(Draw, DeviceInitSetsTheStartUpState) {
     EXPECT_EQ(destination, GL_ONE_MINUS_SRC_ALPHA);
 }
 
-TEST_F(Draw, RenderStateSettersRoundTrip) {
-    for (uint32_t s = 0; s < 8; ++s) {
-        const auto state = G::RenderState(s);
-        if (state == G::RenderState::StencilTest) continue; // no stencil buffer to read back
-        const bool was = G::GetRenderState(state);
-        G::SetRenderState(state, !was);
-        EXPECT_EQ(G::GetRenderState(state), !was) << "state " << s;
-        G::SetRenderState(state, was);
-    }
-    for (uint32_t f = 0; f < 8; ++f) {
-        G::SetDepthFunc(G::CompareFunc(f));
-        G::SetStencilFunc(G::CompareFunc(f), 3);
-        EXPECT_EQ(G::GetDepthFunc(), G::CompareFunc(f));
-        EXPECT_EQ(G::GetStencilFunc(), G::CompareFunc(f));
-    }
-    G::SetStencilOp(G::StencilOp::Zero, G::StencilOp::Incr, G::StencilOp::Invert);
-    EXPECT_EQ(G::GetStencilFailOp(), G::StencilOp::Zero);
-    EXPECT_EQ(G::GetStencilDepthFailOp(), G::StencilOp::Incr);
-    EXPECT_EQ(G::GetStencilPassOp(), G::StencilOp::Invert);
-    for (G::CullMode mode : {G::CullMode::None, G::CullMode::FrontCCW}) {
-        G::SetCullMode(mode);
-        EXPECT_EQ(G::GetCullMode(), mode);
-    }
-    // Alpha reference and function are set independently; 0.25 fails "greater than 0.5".
-    G::SetAlphaRef(0.5f);
-    EXPECT_EQ(G::GetAlphaFunc(), G::CompareFunc::NotEqual);
-    G::SetAlphaFunc(G::CompareFunc::Greater);
-    EXPECT_FLOAT_EQ(G::GetAlphaRef(), 0.5f);
-    FillRect(0, 0, 4, 4, 0x40FFFFFF);
-    ExpectPixels({{1, 1, 0}});
-}
-
 TEST_F(Draw, OutOfRangeFloatColourIsReportedOnceAndStillDrawn) {
     G::SetRenderState(G::RenderState::Blend, false);
     G::IMBegin(G::IMPrimitive::Triangles);

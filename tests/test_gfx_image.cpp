@@ -17,38 +17,21 @@ std::string ErrorText() { return TestUtil::ReadFile("_error.txt"); }
 
 }  // namespace
 
-TEST(ImageLoader, ThirtyTwoBitBitmapKeepsTexelsAlphaAndRowOrder) {
+// Texel byte order, alpha (24-bit files are opaque) and row order.
+TEST(ImageLoader, EveryFormatGivesArgbTexelsTopRowFirst) {
     TestUtil::WriteFile("quad32.bmp", TestImages::Bitmap32(2, 2, Quad));
-    Image image;
-    ASSERT_TRUE(image.Load("quad32.bmp"));
-    EXPECT_EQ(image.Width(), 2u);
-    EXPECT_EQ(image.Height(), 2u);
-    EXPECT_EQ(image.Depth(), 0u);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(image.Texels()[i], Quad[i]) << "texel " << i;
-}
-
-TEST(ImageLoader, TwentyFourBitBitmapIsOpaque) {
     TestUtil::WriteFile("quad24.bmp", TestImages::Bitmap24(2, 2, Quad));
-    Image image;
-    ASSERT_TRUE(image.Load("quad24.bmp"));
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(image.Texels()[i], Quad[i] | 0xFF000000) << "texel " << i;
-}
-
-TEST(ImageLoader, PngWithAlphaBecomesArgbTexels) {
-    Image image;
-    ASSERT_TRUE(image.Load(TestUtil::SourceDir() + "/tests/data/gfx/rgba2x2.png"));
-    ASSERT_EQ(image.Width(), 2u);
-    EXPECT_EQ(image.Texels()[0], 0xFFFF0000u);
-    EXPECT_EQ(image.Texels()[1], 0x8000FF00u);
-    EXPECT_EQ(image.Texels()[2], 0x100000FFu);
-    EXPECT_EQ(image.Texels()[3], 0xFFFFFFFFu);
-}
-
-TEST(ImageLoader, BackslashPathWithOtherLetterCaseIsFound) {
-    TestUtil::WriteFile("Pics/Quad.bmp", TestImages::Bitmap32(2, 2, Quad));
-    Image image;
-    EXPECT_TRUE(image.Load("pics\\QUAD.BMP"));
-    EXPECT_EQ(image.Width(), 2u);
+    const std::pair<std::string, std::vector<uint32_t>> cases[] = {
+        {"quad32.bmp", Quad},
+        {"quad24.bmp", {Quad[0] | 0xFF000000, Quad[1] | 0xFF000000, Quad[2] | 0xFF000000, Quad[3]}},
+        {TestUtil::SourceDir() + "/tests/data/gfx/rgba2x2.png", {0xFFFF0000, 0x8000FF00, 0x100000FF, 0xFFFFFFFF}}};
+    for (const auto& [file, texels] : cases) {
+        Image image;
+        ASSERT_TRUE(image.Load(file)) << file;
+        EXPECT_EQ(std::vector<uint32_t>({image.Width(), image.Height(), image.Depth()}),
+                  std::vector<uint32_t>({2, 2, 0}));
+        EXPECT_EQ(std::vector<uint32_t>(image.Texels(), image.Texels() + 4), texels) << file;
+    }
 }
 
 TEST(ImageLoader, CopyHasItsOwnTexels) {

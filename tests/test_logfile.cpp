@@ -163,11 +163,6 @@ TEST_F(LogFileTest, ReportFormsStartAtTheReportingFunction) {
 
 TEST_F(LogFileTest, TheProgramsLogsAreEmptiedAtStartAndOutliveStaticDestruction) {
     TestUtil::ScopedFolder folder("program");
-    EXPECT_STREQ(ErrorLog.FileName(), "_error.txt");
-    EXPECT_STREQ(StatLog.FileName(), "_stat.txt");
-    EXPECT_STREQ(NetLog.FileName(), "_netlog.txt");
-    EXPECT_STREQ(MeshStatsLog.FileName(), "_meshStats.txt");
-    EXPECT_STREQ(ShaderLog.FileName(), "_shaders.txt");
     EXPECT_EXIT(
         {
             lateWriter.armed = true;
@@ -175,4 +170,31 @@ TEST_F(LogFileTest, TheProgramsLogsAreEmptiedAtStartAndOutliveStaticDestruction)
         },
         ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(ErrorText(), "written after the logs were destroyed\n");
+}
+
+TEST_F(LogFileTest, PastItsCeilingALogSaysSoOnceAndWritesNothingMore) {
+    TestUtil::ScopedFolder folder("ceiling");
+    LogFile log("_cap.txt", false);
+    log.SetCeiling(20);
+    log << "0123456789\n" << "abcdefghij\n" << "more\n";
+    EXPECT_EQ(TestUtil::ReadFile("_cap.txt"),
+              "0123456789\nWarning: _cap.txt reached its ceiling of 20 bytes; nothing more is written to it.\n");
+}
+
+// Two reports taking turns are both counted; eight newer ones push the
+// first out, with its final count.
+TEST_F(LogFileTest, RecentReportsAreCountedInsteadOfWrittenAgain) {
+    TestUtil::ScopedFolder folder("repeats");
+    LogFile log("_rep.txt", false);
+    for (int i = 0; i < 12; ++i) {
+        log.WriteReport("A\n  -call stack:\nframe\n");
+        log.WriteReport("B\n");
+    }
+    for (int i = 0; i < 8; ++i) log.WriteReport("C" + std::to_string(i) + "\n");
+    log.WriteReport("A\n  -call stack:\nframe\n");
+    EXPECT_EQ(TestUtil::ReadFile("_rep.txt"),
+              "A\n  -call stack:\nframe\nB\n"
+              "  -repeated 10 more times: A\n  -repeated 10 more times: B\n"
+              "C0\nC1\nC2\nC3\nC4\nC5\n  -repeated 11 more times: A\nC6\n"
+              "  -repeated 11 more times: B\nC7\nA\n  -call stack:\nframe\n");
 }

@@ -57,8 +57,8 @@ protected:
         ASSERT_TRUE(files.Start(0));
         NetTest::UseFileServer(files.Port());
     }
-    QUIL::FileGetter* Start(const std::string& id = "d1") {
-        return new2(QUIL::FileGetter, QUIL::FileGetter(id, "hlcn_tmp\\" + id));
+    QUIL::FileGetter* Start(const std::string& id = "d1", unsigned stallSeconds = QUIL::FileGetter::StallSeconds) {
+        return new2(QUIL::FileGetter, QUIL::FileGetter(id, "hlcn_tmp\\" + id, stallSeconds));
     }
     // Downloads `id` to the end and deletes the getter; true when it succeeded.
     bool Download(const std::string& id = "d1") {
@@ -138,6 +138,28 @@ TEST_F(FileGetterTest, MisbehavingServersFailWithoutPartialFile) {
     }
 }
 
+// A server that sends its last block and hangs up at once: the blocks that
+// came before the close complete the download.
+TEST_F(FileGetterTest, ServerHangingUpAfterTheLastBlockStillCompletes) {
+    Listen(server, Fault(&FileServerFaults::closeAfterBlocks, 3));
+    EXPECT_TRUE(Download());
+    EXPECT_EQ(ReadFile("hlcn_tmp/d1/d1.dream"), dream);
+    EXPECT_EQ(TakeTexts().back(), "> Download Complete.");
+    EXPECT_EQ(Log(), "");
+}
+
+TEST_F(FileGetterTest, DownloadWithNothingComingForTheStallLimitFails) {
+    Listen(server, Fault(&FileServerFaults::blockDelayMs, 60000u));
+    QUIL::FileGetter* getter = Start("d1", 2);
+    ASSERT_TRUE(WaitFor([&] { return getter->IsDone(); }));
+    EXPECT_FALSE(getter->Succeeded());
+    delete2(getter);
+    EXPECT_EQ(TakeTexts().back(), "> DOWNLOAD STALLED: nothing came from the file server for 2 seconds");
+    EXPECT_EQ(CountOf(Log(), "warning: file download stalled: d1: nothing came from the file server for 2 seconds\n"), 1)
+        << Log();
+    EXPECT_FALSE(Exists("hlcn_tmp/d1/d1.dream"));
+}
+
 TEST_F(FileGetterTest, DeletingARunningDownloadRemovesItsFile) {
     Listen(server, Fault(&FileServerFaults::blockDelayMs, 400u));
     QUIL::FileGetter* getter = Start();
@@ -180,7 +202,7 @@ TEST(DreamIds, PlainNamesPassAndEachUnsafeKindIsNamed) {
 
 TEST_F(FileGetterTest, UnreachableServerFailsAtOnce) {
     QUIL::FileGetter* getter = Start();  // no address file at all
-    EXPECT_TRUE(getter->IsDone());
+    ASSERT_TRUE(WaitFor([&] { return getter->IsDone(); }));
     EXPECT_FALSE(getter->Succeeded());
     delete2(getter);
     std::string log = Log();

@@ -8,7 +8,9 @@
 #include "TestUtil.h"
 #include "platform/PlatformSystem.h"
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 using NetTest::Collect;
@@ -56,12 +58,17 @@ TEST_F(Loopback, ReceivedBytesAreLoggedAsText) {
     EXPECT_EQ(ReadFile("_netlog.txt").find("tail"), std::string::npos);
 }
 
-TEST_F(Loopback, PeerVanishingMidStreamIsNoticedAndTheClientGoesPromptly) {
-    ASSERT_TRUE(Send(*peer, Pattern(300000, 4)));
+// What the peer sent before it closed stays collectable after the close is
+// noticed; only then does receiving become misuse.
+TEST_F(Loopback, BytesSentBeforeTheCloseOutliveIt) {
+    std::string last = Pattern(300000, 4) + "Invalid Name or password.\n";
+    ASSERT_TRUE(Send(*peer, last));
     delete2(peer);
     peer = nullptr;
     ASSERT_TRUE(WaitFor([&] { return !client.IsConnected(); }));
-    EXPECT_EQ(client.ReceivedByteCount(), 0u);
+    EXPECT_EQ(client.ReceivedByteCount(), last.size());
+    EXPECT_EQ(Collect(client, last.size()), last);
+    EXPECT_EQ(ReadFile("_error.txt"), "");
 
     std::vector<char> out;
     EXPECT_FALSE(client.ReceiveData(out));
@@ -71,6 +78,22 @@ TEST_F(Loopback, PeerVanishingMidStreamIsNoticedAndTheClientGoesPromptly) {
         << errors;
     EXPECT_NE(errors.find("Error: Attempt to send data to server when not connected.\n  -attempt made from:\n"),
               std::string::npos);
+}
+
+// A sender faster than the owner collects is left to TCP's flow control
+// once the buffer is full; every byte still arrives, in order.
+TEST_F(Loopback, ReceiveBufferStopsAtItsCeiling) {
+    const unsigned ceiling = NET::Client::ReceiveCeiling;
+    const std::string stream = Pattern(2 * ceiling + 12345, 5);
+    std::atomic<bool> sent{false};
+    std::thread sender([&] { sent = Send(*peer, stream); });
+    ASSERT_TRUE(WaitFor([&] { return client.ReceivedByteCount() >= ceiling; }));
+    Platform::SleepMilliseconds(200);
+    EXPECT_EQ(client.ReceivedByteCount(), ceiling);  // the rest waits in the system
+    std::string got = Collect(client, stream.size());
+    sender.join();
+    EXPECT_TRUE(sent);
+    EXPECT_TRUE(got == stream) << got.size() << " of " << stream.size() << " bytes";
 }
 
 TEST_F(Loopback, ClientSideCloseIsNoticedByTheServerEnd) {
@@ -172,6 +195,19 @@ TEST(NetServer, BindFailureIsLoggedAndListenFails) {
     EXPECT_FALSE(second.Listen(first.Port()));
     EXPECT_FALSE(second.IsListening());
     EXPECT_EQ(ReadFile("_error.txt"), "Failed to bind server socket to port " + std::to_string(first.Port()) +
+                                          "\nServer socket refused to listen.");
+
+    // A port beyond 16 bits is refused, not cut down to the free port it would wrap to.
+    int freePort;
+    {
+        NetServer probe;
+        ASSERT_TRUE(probe.Listen(0));
+        freePort = probe.Port();
+    }
+    TestUtil::ClearLog("_error.txt");
+    NetServer wide;
+    EXPECT_FALSE(wide.Listen(65536 + freePort));
+    EXPECT_EQ(ReadFile("_error.txt"), "Failed to bind server socket to port " + std::to_string(65536 + freePort) +
                                           "\nServer socket refused to listen.");
 }
 

@@ -5,6 +5,7 @@
 
 #include "CMemMan.h"
 #include "FileServer.h"
+#include "GameDialog.h"
 #include "GameHooks.h"
 #include "GameProtocol.h"
 #include "LogFile.h"
@@ -49,15 +50,12 @@ protected:
         NetTest::UseFileServer(files.Port());
         ResetGameProtocol();
         SetServerConnection(&client);
-        Platform::SetMessageBoxHook([this](const std::string& text, const std::string& caption, bool yesNo) {
-            questions.push_back(caption + (yesNo ? " (yes/no): " : ": ") + text);
-            return answer;
-        });
+        TheGameDialog.DropAll();
     }
     void TearDown() override {
         while (!TheTransferList.empty()) EndTransfer(TheTransferList.front());
         SetServerConnection(nullptr);
-        TestUtil::AnswerBoxesByDefault();
+        TheGameDialog.DropAll();
         NetTest::Loopback::TearDown();
     }
 
@@ -69,11 +67,19 @@ protected:
     }
     bool AllDone() {
         for (const TransferRecord& record : TheTransferList)
-            if (!record.getter->IsDone()) return false;
+            if (record.getter && !record.getter->IsDone()) return false;
         return true;
     }
-    // What the game server has received within a short wait.
+    // The player answers every question that is up, as the game scene lets them.
+    void AnswerQuestions() {
+        while (const GameQuestion* question = TheGameDialog.Current()) {
+            questions.push_back(question->caption + (question->yesNo ? " (yes/no): " : ": ") + question->text);
+            TheGameDialog.Answer(answer);
+        }
+    }
+    // What the game server has received within a short wait, the questions answered first.
     std::string GameServerGot() {
+        AnswerQuestions();
         std::string got;
         WaitFor([&] {
             got += NetTest::Drain(*peer);
@@ -141,9 +147,9 @@ TEST_F(TransferTest, FailuresAskAndAnswerDecides) {
         StartDreamDownload("d1", TransferDream, "hlcn_tmp\\d1");
         FinishOne();
         EXPECT_TRUE(TheTransferList.empty());
+        EXPECT_EQ(GameServerGot(), c.reply);
         EXPECT_EQ(questions, std::vector<std::string>{"Erp (yes/no): Dream download failed.  Reset to brisken island?\n"
                                                       "(If you choose no, you may be stuck in the dream)"});
-        EXPECT_EQ(GameServerGot(), c.reply);
         EXPECT_EQ(TakeTexts().back(), FailureText);
     }
 }
@@ -183,17 +189,53 @@ TEST_F(TransferTest, RunningDownloadIsNotFinished) {
     EXPECT_FALSE(std::filesystem::exists("hlcn_tmp/d1/d1.dream"));
 }
 
-TEST_F(TransferTest, RefusedIdIsAFailedDownload) {
+// Names that cannot be a folder are failed downloads like any other: the
+// player is asked and the server answered, nothing is created.
+TEST_F(TransferTest, UnsafeDreamNamesAreAnsweredAsFailedDownloads) {
     InstallTransferHooks();
-    TheGameHooks.startDreamDownload("..", TransferDream, "hlcn_tmp\\..");
-    ASSERT_EQ(TheTransferList.size(), 1u);
-    ProcessFinishedDownloads();
-    EXPECT_TRUE(TheTransferList.empty());
-    EXPECT_EQ(questions.size(), 1u);
-    EXPECT_EQ(GameServerGot(), "goback\n");
-    EXPECT_EQ(TakeTexts(), (std::vector<std::string>{"> FAILED", FailureText}));
+    ResetGameProtocol(LoginPhase::LoggedIn);
+    for (const char* line : {"]q a/b", "]q C:x", "]q    ", "]q ..\\..\\evil"}) {
+        SCOPED_TRACE(line);
+        questions.clear();
+        HandleServerLine(line);
+        ProcessFinishedDownloads();
+        EXPECT_EQ(TakeTexts(), (std::vector<std::string>{"> FAILED", "> Downloading Dream...", FailureText}));
+        EXPECT_TRUE(TheTransferList.empty());
+        AnswerQuestions();
+        EXPECT_EQ(questions.size(), 1u);
+        EXPECT_EQ(NetTest::Collect(*peer, 7), "goback\n");
+    }
     EXPECT_FALSE(std::filesystem::exists("hlcn_tmp"));
     EXPECT_EQ(files.ServedConnections(), 0);
+}
+
+// Beyond the running limit, and for a name already downloading (in any
+// case), a dream line is a failed download at once: answered, not queued.
+TEST_F(TransferTest, SurplusDownloadsFailAtOnceAndAreAnswered) {
+    FileServer slowFiles("served");
+    FileServerFaults slow;
+    slow.blockDelayMs = 60000;
+    slowFiles.SetFaults(slow);
+    ASSERT_TRUE(slowFiles.Start(0));
+    NetTest::UseFileServer(slowFiles.Port());
+    for (const char* id : {"a", "b", "A", "c", "d", "e"}) {
+        Prepare(id, EmptyArchive, SmallMap);
+        StartDreamDownload(id, TransferDream, std::string("hlcn_tmp\\") + id);
+    }
+    std::string running;
+    for (const TransferRecord& record : TheTransferList)
+        if (record.getter) running += record.id;
+    EXPECT_EQ(running, "dcba");
+    std::string log = ReadFile(ErrorLog.FileName());
+    EXPECT_NE(log.find("Error: Refused to download dream \"A\": it is already being downloaded.\n"), std::string::npos);
+    EXPECT_NE(log.find("Error: Refused to download dream \"e\": 4 downloads are already running.\n"), std::string::npos);
+    ProcessFinishedDownloads();
+    ProcessFinishedDownloads();
+    ProcessFinishedDownloads();  // the running ones are not finished
+    EXPECT_EQ(TheTransferList.size(), 4u);
+    AnswerQuestions();
+    EXPECT_EQ(questions.size(), 1u) << "the same question twice is asked once";
+    EXPECT_EQ(NetTest::Collect(*peer, 14), "goback\ngoback\n");
 }
 
 TEST_F(TransferTest, EndingAnUnknownTransferOnlyReports) {

@@ -92,3 +92,35 @@ TEST(Stores, TakingFromAnEmptyTextQueueLeavesTheOutputAlone) {
     EXPECT_FALSE(queue.TakeText(out));
     EXPECT_EQ(out, "unchanged");
 }
+
+// What a hostile server could pile up stops at each store's ceiling, with one warning.
+TEST(Stores, CeilingsKeepWhatCameFirstAndWarnOnce) {
+    TestUtil::ScopedFolder folder("ceilings");
+    TestUtil::ClearLog("_error.txt");
+    AvatarList avatars;
+    DreamPortalList portals;
+    TextQueue texts;
+    for (size_t i = 0; i < MaxAvatars + 2; ++i) {
+        AvatarRecord r;
+        r.cellX = int32_t(i);
+        EXPECT_EQ(avatars.Append(r), i < MaxAvatars);
+    }
+    EXPECT_EQ(avatars.FindAt(int32_t(MaxAvatars - 1), 0)->cellX, int32_t(MaxAvatars - 1));
+    for (size_t i = 0; i < MaxDreamPortals + 2; ++i)
+        EXPECT_EQ(portals.Append(DreamPortal{0, 0, std::string(MaxPortalFieldLength + 5, 'n'), "t"}),
+                  i < MaxDreamPortals);
+    EXPECT_EQ(portals.begin()->name.size(), MaxPortalFieldLength);
+    for (size_t i = 0; i < MaxQueuedTexts + 2; ++i) texts.QueueText("x");
+    EXPECT_EQ(texts.Count(), MaxQueuedTexts);
+    std::string out;
+    while (texts.TakeText(out)) {}
+    texts.QueueText(std::string(MaxQueuedTextBytes, 'b'));
+    texts.QueueText("c");
+    ASSERT_TRUE(texts.TakeText(out));
+    EXPECT_EQ(out.size(), MaxQueuedTextBytes);
+    EXPECT_FALSE(texts.TakeText(out));
+    std::string log = ReadFile("_error.txt");
+    for (const char* warning : {"Warning: more characters on the map", "Warning: more dream portals on the map",
+                                "Warning: more text waiting for the text window"})
+        EXPECT_EQ(TestUtil::CountOf(log, warning), 1) << log;
+}

@@ -2,6 +2,8 @@
 // the client's own loaders: nothing may land in "_error.txt".
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "ColorFiles.h"
 #include "DataFolder.h"
 #include "DreamArchive.h"
@@ -45,6 +47,7 @@ TEST_F(SampleFolderTest, VillageMapLoadsWithWallsObjectsAndWater) {
     ASSERT_GE(TheWorldMap.W, 60);
     ASSERT_GE(TheWorldMap.H, 120);
     int floors = 0, walls = 0, objects = 0, water = 0;
+    std::set<uint16_t> kinds;
     for (int y = 0; y < TheWorldMap.N; ++y)
         for (int x = 0; x < TheWorldMap.N; ++x) {
             uint16_t f = TheWorldMap.GetFloor(x, y);
@@ -55,11 +58,16 @@ TEST_F(SampleFolderTest, VillageMapLoadsWithWallsObjectsAndWater) {
             walls += TheWorldMap.GetWallX(x, y) != 0;
             walls += TheWorldMap.GetWallY(x, y) != 0;
             objects += TheWorldMap.GetObject(x, y) != 0;
+            kinds.insert(TheWorldMap.GetObject(x, y));
         }
     EXPECT_EQ(floors, TheWorldMap.W * TheWorldMap.H) << "every server cell lands on its own grid cell";
     EXPECT_GT(walls, 150);
     EXPECT_GT(objects, 400);
     EXPECT_GT(water, 300);
+    for (Item item : {Item::Tree, Item::Pine, Item::Bush, Item::Flowers, Item::Rock, Item::LampPost, Item::Fence,
+                      Item::FenceAlongY, Item::Bench, Item::Barrel, Item::Chest, Item::WalnutChest, Item::Signpost,
+                      Item::Statue, Item::Boat, Item::ChairFacingWest})
+        EXPECT_TRUE(kinds.count(uint16_t(item))) << "the village has " << ItemName(uint16_t(item));
     EXPECT_EQ(TheWorldMap.GetObject(SampleLayout::VillageCentre.x, SampleLayout::VillageCentre.y), uint16_t(Item::Well));
     EXPECT_FALSE(IsWaterFloor(TheWorldMap.GetFloor(SampleLayout::VillageStart.x, SampleLayout::VillageStart.y)));
     ASSERT_TRUE(LoadMapFile(SampleLayout::IslandMap));

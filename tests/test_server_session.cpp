@@ -1,6 +1,6 @@
 // The local server spoken to over loopback with the client's own protocol
 // code: login, the world lines, moves and walls, speech between two clients,
-// day and dusk, and a dream visit through the file server.
+// day and dusk. Dream visits are the end-to-end tests' part.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,20 +8,17 @@
 #include <thread>
 
 #include "CMemMan.h"
-#include "FileServer.h"
 #include "GameProtocol.h"
 #include "GameServer.h"
 #include "LogFile.h"
 #include "NetClient.h"
 #include "NetTestFixture.h"
 #include "QuilGfxLoader.h"
-#include "QuilTransfers.h"
 #include "SampleFolder.h"
 #include "SampleLayout.h"
 #include "SamplePalette.h"
 #include "TestUtil.h"
 #include "WorldMap.h"
-#include "platform/PlatformSystem.h"
 
 namespace {
 
@@ -46,9 +43,6 @@ protected:
         options.report = [this](const std::string& text) { reports += text + "\n"; };
         server = std::make_unique<GameServer>(options);
         ASSERT_TRUE(server->Start()) << reports;
-        files = std::make_unique<FileServer>(SampleLayout::DreamFolder);
-        ASSERT_TRUE(files->Start(0));
-        NetTest::UseFileServer(files->Port());
         ResetGameProtocol();
         TheAvatarList.Clear();
         TheDreamPortalList.Clear();
@@ -61,11 +55,8 @@ protected:
 
     void TearDown() override {
         SetServerConnection(nullptr);
-        while (!TheTransferList.empty()) EndTransfer(TheTransferList.front());
         delete2(client);
         server.reset();
-        files.reset();
-        TestUtil::AnswerBoxesByDefault();
     }
 
     // Runs server rounds and client frames until `done` holds (or 5 s pass).
@@ -74,7 +65,6 @@ protected:
         while (std::chrono::steady_clock::now() - start < std::chrono::seconds(5)) {
             server->Step(now += 0.01);
             PumpServerInput();
-            ProcessFinishedDownloads();
             if (other) other->received += NetTest::Drain(other->link);
             if (done()) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -147,7 +137,6 @@ protected:
     TestUtil::ScopedFolder folder{"server_session"};
     std::string reports, shown;
     std::unique_ptr<GameServer> server;
-    std::unique_ptr<FileServer> files;
     NET::Client* client = nullptr;
     double now = 0;
 };
@@ -244,39 +233,6 @@ TEST_F(ServerSession, LookFloorAndObjectChangesAndDusk) {
     EXPECT_TRUE(server->IsDusk());
     ASSERT_TRUE(RunUntil([] { return TheDreamPortalList.Count() == 3 && TheAvatarList.Count() == 1; }))
         << "the map is sent again so the floors take the new palette; the portals and characters follow it";
-}
-
-TEST_F(ServerSession, PortalSendsTheDreamAndTheDownloadCompletes) {
-    InstallTransferHooks();
-    ASSERT_TRUE(EnterVillage());
-    // (63, 66) to the meadow portal at (66, 61) across the plaza.
-    ASSERT_TRUE(Walk(Down, 3));
-    ASSERT_TRUE(Walk(Left, 4));
-    SendMove(Left);  // onto the portal: the view cell goes there, then the dream line follows
-    ASSERT_TRUE(InMap(SampleLayout::DreamWidth)) << reports;
-    ASSERT_TRUE(RunUntil([&] { return View() == GridCell{SampleLayout::DreamStart.x, SampleLayout::DreamStart.y}; }))
-        << reports;
-    EXPECT_TRUE(TheTransferList.empty());
-    EXPECT_EQ(TestUtil::ReadFile("hlcn_tmp/meadow/meadow.dream").size(), 28u);
-    EXPECT_NE(reports.find("Aster entered the meadow dream"), std::string::npos) << reports;
-}
-
-TEST_F(ServerSession, SealedDreamFailsAndGoBackReturnsToTheVillage) {
-    InstallTransferHooks();
-    std::string asked;
-    Platform::SetMessageBoxHook([&](const std::string& text, const std::string&, bool) {
-        asked = text;
-        return true;  // yes, go back
-    });
-    ASSERT_TRUE(EnterVillage());
-    // (63, 66) to the vault portal at (60, 61).
-    ASSERT_TRUE(Walk(Up, 3));
-    ASSERT_TRUE(Walk(Left, 4));
-    SendMove(Left);
-    ASSERT_TRUE(RunUntil([&] { return !asked.empty(); })) << reports;
-    EXPECT_NE(asked.find("Dream download failed."), std::string::npos);
-    ASSERT_TRUE(InMap(SampleLayout::VillageWidth));
-    EXPECT_NE(reports.find("Aster went back to Brindlemere"), std::string::npos) << reports;
 }
 
 TEST_F(ServerSession, OverlongLineDisconnectsOnlyThatClient) {

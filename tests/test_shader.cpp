@@ -87,24 +87,16 @@ TEST_F(ShaderTest, TheSystemsShadersLoadQuietly) {
     EXPECT_EQ(entry->fragmentName, "");
 }
 
-TEST_F(ShaderTest, ACompileErrorPointsAtTheShaderFilesOwnLine) {
-    G::Shader shader;
-    EXPECT_FALSE(shader.Load("data\\shaders\\broken", ""));
-    EXPECT_FALSE(shader.IsLoaded());
-    std::string log = ShaderLogText();
-    EXPECT_EQ(log.rfind("Error(s) compiling shader: data\\shaders\\broken.glsl_v\n", 0), 0u) << log;
-    EXPECT_NE(log.find("0:3("), std::string::npos) << log;
-    EXPECT_EQ(log.find("0:1"), std::string::npos) << "only line 3 is named: " << log;
-}
-
-TEST_F(ShaderTest, AFailingStageFreesEverything) {
+TEST_F(ShaderTest, AFailingStagePointsAtItsOwnLineAndFreesEverything) {
     G::Shader shader;
     EXPECT_FALSE(shader.Load("data\\shaders\\simple", "data\\shaders\\broken"));
     EXPECT_EQ(shader.ApiData().program, 0u);
     EXPECT_EQ(shader.ApiData().vertexShader, 0u);
     EXPECT_EQ(shader.ApiData().fragmentShader, 0u);
-    EXPECT_NE(ShaderLogText().find("Error(s) compiling shader: data\\shaders\\broken.glsl_f\n"), std::string::npos);
-    EXPECT_NE(ShaderLogText().find("0:3("), std::string::npos);
+    std::string log = ShaderLogText();
+    EXPECT_EQ(log.rfind("Error(s) compiling shader: data\\shaders\\broken.glsl_f\n", 0), 0u) << log;
+    EXPECT_NE(log.find("0:3("), std::string::npos) << log;
+    EXPECT_EQ(log.find("0:1"), std::string::npos) << "only line 3 is named: " << log;
 
     // A loaded shader loaded again with a bad file ends up with nothing.
     ASSERT_TRUE(shader.Load("data\\shaders\\simple", "data\\shaders\\plain"));
@@ -152,6 +144,15 @@ TEST_F(ShaderTest, SetAndUnsetTrackTheCurrentShader) {
     loaded.Set();
     G::UnsetShader();
     EXPECT_EQ(G::CurrentShader(), nullptr);
+    // A shader that goes away stops being current: the built-in constants
+    // then have nothing to update.
+    {
+        G::Shader gone;
+        ASSERT_TRUE(gone.Load("data\\shaders\\simple", ""));
+        gone.Set();
+    }
+    EXPECT_EQ(G::CurrentShader(), nullptr);
+    G::UpdateBuiltInConstants();
 }
 
 TEST_F(ShaderTest, MissingConstantsWarnExceptForTheBuiltInOnes) {

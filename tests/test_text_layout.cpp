@@ -171,18 +171,18 @@ TEST(TextColorRuns, AppendingDropsTheEmptyTrailingRunAndShiftsTheOthers) {
     EXPECT_EQ(Pairs(plain), (RunPairs{{5, Green}}));
 }
 
-TEST(TextVertices, QuadsSitOnTheHalfPixelGridWithTheirCellsCoordinates) {
+TEST(TextVertices, QuadsSitOnPixelEdgesWithTheirCellsCoordinates) {
     std::vector<TextVertex> v(6 * 3);
     ASSERT_EQ(BuildTextVertices(std::string("a") + char(200) + "\n", {}, Metrics(), 0, 10, 20, v.data()), 12u);
-    EXPECT_FLOAT_EQ(v[0].x, 10.5f);
-    EXPECT_FLOAT_EQ(v[0].y, 20.5f);
-    EXPECT_FLOAT_EQ(v[5].x, 26.5f);  // quads are one font size square
-    EXPECT_FLOAT_EQ(v[5].y, 36.5f);
+    EXPECT_FLOAT_EQ(v[0].x, 10.0f);
+    EXPECT_FLOAT_EQ(v[0].y, 20.0f);
+    EXPECT_FLOAT_EQ(v[5].x, 26.0f);  // quads are one font size square
+    EXPECT_FLOAT_EQ(v[5].y, 36.0f);
     EXPECT_FLOAT_EQ(v[0].u, 1 / 16.0f);  // 'a' = 97: column 1, row 6
     EXPECT_FLOAT_EQ(v[0].v, 6 / 16.0f);
     EXPECT_FLOAT_EQ(v[5].u, 2 / 16.0f);
     EXPECT_FLOAT_EQ(v[5].v, 7 / 16.0f);
-    EXPECT_FLOAT_EQ(v[6].x, 22.5f);       // advanced by the glyph width
+    EXPECT_FLOAT_EQ(v[6].x, 22.0f);       // advanced by the glyph width
     EXPECT_FLOAT_EQ(v[6].u, 8 / 16.0f);   // 200: column 8
     EXPECT_FLOAT_EQ(v[6].v, 12 / 16.0f);  // row 12 of the grid's upper half
     for (size_t i = 0; i < 12; ++i) EXPECT_EQ(v[i].color, DefaultTextColor) << "no runs: default colour";
@@ -196,8 +196,8 @@ TEST(TextVertices, AColourSetBeforeAWrapHoldsOnTheNextLineUntilTheNextRun) {
     const uint32_t expected[9] = {DefaultTextColor, DefaultTextColor, Red, Red, Red, Red, Red, Blue, Blue};
     for (int glyph = 0; glyph < 9; ++glyph)
         for (int corner = 0; corner < 6; ++corner) EXPECT_EQ(v[size_t(glyph * 6 + corner)].color, expected[glyph]);
-    EXPECT_FLOAT_EQ(v[5 * 6].x, 0.5f);   // 'e' starts the second line
-    EXPECT_FLOAT_EQ(v[5 * 6].y, 16.5f);
+    EXPECT_FLOAT_EQ(v[5 * 6].x, 0.0f);   // 'e' starts the second line
+    EXPECT_FLOAT_EQ(v[5 * 6].y, 16.0f);
 }
 
 TEST(TextVertices, ColorCodeBytesOfAnyValueAreNotGlyphs) {
@@ -206,4 +206,14 @@ TEST(TextVertices, ColorCodeBytesOfAnyValueAreNotGlyphs) {
     std::vector<TextVertex> v(6 * 2);
     ASSERT_EQ(BuildTextVertices("ab", {{1, odd}}, Metrics(), 0, 0, 0, v.data()), 12u);
     EXPECT_EQ(v[6].color, odd);
+}
+
+// Widths of 12: eight characters reach 96, the ninth crosses the wrap width of 100.
+TEST(TextRows, LengthOfRowsStopsAfterTheRowsAndAtTheLengthBound) {
+    const std::string text = std::string(40, 'a') + "\n" + std::string(5, 'b');
+    struct Case {
+        size_t rows, maxLength, length;
+    } cases[] = {{1, 1000, 8}, {2, 1000, 16}, {5, 1000, 41}, {6, 1000, 46}, {9, 1000, 46}, {6, 30, 30}, {1, 3, 3}};
+    for (const Case& c : cases)
+        EXPECT_EQ(LengthOfRows(text, Metrics(), 100, c.rows, c.maxLength), c.length) << c.rows << " " << c.maxLength;
 }

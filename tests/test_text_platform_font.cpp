@@ -51,7 +51,10 @@ Ink Draw(Platform::FontFace* face, unsigned char code, int x, int y, int size, s
 #ifndef _WIN32
 TEST(PlatformFontChoice, DesktopFacesGetTheirMetricCompatibleStandIns) {
     Face arial("Arial", 15, false), times("Times New Roman", 15, false), courier("Courier New", 15, true);
+    Face ariel("Ariel", 15, false);  // the default font's name
     ASSERT_NE(arial.face, nullptr) << arial.error;
+    ASSERT_NE(ariel.face, nullptr) << ariel.error;
+    EXPECT_EQ(Platform::FontFamily(ariel.face), "Liberation Sans");
     ASSERT_NE(times.face, nullptr) << times.error;
     ASSERT_NE(courier.face, nullptr) << courier.error;
     EXPECT_EQ(Platform::FontFamily(arial.face), "Liberation Sans");
@@ -68,7 +71,7 @@ TEST(PlatformFontChoice, InstalledFamilyIsTakenAsNamedIgnoringCase) {
 }
 
 TEST(PlatformFontChoice, UnknownNamesFallBackByPitch) {
-    Face fixed("Ariel", 15, true), proportional("Ariel", 15, false), empty("", 15, false);
+    Face fixed("No Such Face", 15, true), proportional("No Such Face", 15, false), empty("", 15, false);
     ASSERT_NE(fixed.face, nullptr) << fixed.error;
     ASSERT_NE(proportional.face, nullptr) << proportional.error;
     ASSERT_NE(empty.face, nullptr) << empty.error;

@@ -6,6 +6,7 @@
 #include "Vary.h"
 
 #include <climits>
+#include <cmath>
 #include <iterator>
 
 using VaryTest = FoundationTest::ErrorLogTest;
@@ -42,6 +43,7 @@ TEST_F(VaryTest, EachFormConvertsToTheOthers) {
             EXPECT_EQ(cases[i].value.AsText(), cases[i].asText) << i;
         }
     }
+    EXPECT_EQ(Vary(std::nanf("")).AsInt(), 0);
     // The longest float is written in full, not cut to a buffer.
     std::string huge = Vary(3e38f).AsText();
     EXPECT_EQ(huge.size(), 39u + 7u) << huge;
@@ -102,6 +104,7 @@ TEST_F(VaryTest, AddFollowsThisValuesType) {
     Vary real(0.5f);
     real.Add(Vary(2));
     real += std::string("0.25");
+    EXPECT_FLOAT_EQ(real.AsFloat(), 2.75f);
     EXPECT_EQ(real.AsText(), "2.750000");
 
     Vary big(INT_MAX);
@@ -128,4 +131,7 @@ TEST_F(VaryTest, CopyKeepsOnlyTheOwnFormAndResetKeepsTheType) {
     EXPECT_EQ(v.AsInt(), 0);
     ++v;
     EXPECT_EQ(v.AsText(), "1");
+    Vary real(2.5f);
+    real.Reset();
+    EXPECT_EQ(real.AsFloat(), 0.0f);
 }

@@ -73,8 +73,10 @@ TEST_F(RealMessageBox, EnterAnswersYesEscapeAnswersOkAndNIsNo) {
     for (const Case& c : {Case{"halcyon box one", true, "Return", true}, Case{"halcyon box two", false, "Escape", true},
                           Case{"halcyon box three", true, "n", false}}) {
         std::thread answer = AnswerBox(c.caption, c.key);
-        bool result = Platform::MessageBox("a question", c.caption, c.yesNo);
+        bool yes = false;
+        std::string failure;
+        EXPECT_TRUE(Platform::ShowMessageBox("a question", c.caption, c.yesNo, yes, failure)) << failure;
         answer.join();
-        EXPECT_EQ(result, c.answer) << c.caption;
+        EXPECT_EQ(yes, c.answer) << c.caption;
     }
 }

@@ -70,7 +70,7 @@ fi
 
 # --- headless: a private Xvfb, driven by xdotool ------------------------------------
 exec 3>"$run/display"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp >"$run/xvfb.out" 2>&1 &
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset >"$run/xvfb.out" 2>&1 &
 xvfb_pid=$!
 exec 3>&-
 for _ in $(seq 100); do [ -s "$run/display" ] && break; sleep 0.1; done
@@ -95,6 +95,17 @@ shot logged-in 2
 xdotool windowfocus --sync "$window" type --delay 40 "Hello, Brindlemere!"
 press Return
 shot talk 1
+# The camera orbits the player with keypad 4 and 6; keypad 5 puts it back.
+hold() { xdotool windowfocus --sync "$window" keydown "$1" sleep "$2" keyup "$1" sleep 0.2; }
+hold KP_Left 0.6
+shot orbit-left 1
+hold KP_Right 1.2
+shot orbit-right 1
+press KP_Begin
+shot orbit-reset 1.5
+# A click on a cell looks at it; the server describes what lies there.
+xdotool windowfocus --sync "$window" mousemove --window "$window" 470 170 sleep 0.1 click 1
+shot look 1
 press Insert Delete
 # A step the server took shows as a new view line ("@...") in the client's
 # traffic log; a wanderer in the way is waited out.

@@ -4,6 +4,6 @@ set -euo pipefail
 build=${1:-build}
 jobs=$(nproc)
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir "$build" --output-on-failure -j "$jobs"
+  exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" ctest --test-dir "$build" --output-on-failure -j "$jobs"
 fi
 exec ctest --test-dir "$build" --output-on-failure -j "$jobs"

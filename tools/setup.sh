@@ -9,8 +9,10 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev libgl-dev libgl1-mesa-dri libglx-mesa0 mesa-utils
   libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core
-  libstb-dev libdw-dev
+  libstb-dev libdw-dev libmeshoptimizer-dev
   xvfb xauth xdotool x11-utils imagemagick
+  # X core fonts: without them SDL's message boxes cannot be drawn.
+  xfonts-base
   g++-mingw-w64-x86-64-posix googletest wine wine64 zip
 )
 

@@ -39,6 +39,7 @@ struct StandIn {
 };
 const StandIn kStandIns[] = {
     {"arial", "Liberation Sans"},
+    {"ariel", "Liberation Sans"},  // the game's own default name, so spelt
     {"helvetica", "Liberation Sans"},
     {"times new roman", "Liberation Serif"},
     {"times", "Liberation Serif"},

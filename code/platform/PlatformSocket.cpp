@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -62,18 +63,57 @@ bool LookUpHost(const std::string& host, uint8_t address[4]) {
     return true;
 }
 
-bool ConnectSocket(SocketHandle socket, const uint8_t address[4], int port) {
+bool IsValidPort(int port) { return port >= 0 && port <= 65535; }
+
+namespace {
+
+bool SetBlocking(int fd, bool blocking) {
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0) return false;
+    flags = blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK;
+    return ::fcntl(fd, F_SETFL, flags) == 0;
+}
+
+// The socket goes back to blocking once the connection is settled, as the
+// rest of the network code expects.
+ConnectProgress Settle(SocketHandle socket, int error) {
+    SetBlocking(Fd(socket), true);
+    lastError = error;
+    return error ? ConnectProgress::Failed : ConnectProgress::Connected;
+}
+
+}  // namespace
+
+ConnectProgress StartConnect(SocketHandle socket, const uint8_t address[4], int port) {
     // A port that does not fit would quietly become some other port.
-    if (port < 0 || port > 65535) {
+    if (!IsValidPort(port)) {
         lastError = EINVAL;
-        return false;
+        return ConnectProgress::Failed;
     }
+    if (!SetBlocking(Fd(socket), false)) return Settle(socket, errno);
     sockaddr_in a = MakeAddress(address, port);
-    int result;
-    do {
-        result = ::connect(Fd(socket), reinterpret_cast<const sockaddr*>(&a), sizeof a);
-    } while (result < 0 && errno == EINTR);
-    return Record(result == 0, result != 0);
+    if (::connect(Fd(socket), reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0) return Settle(socket, 0);
+    // An interrupted connect carries on in the background; calling connect
+    // again would only be told it is already under way.
+    if (errno == EINPROGRESS || errno == EINTR) {
+        lastError = 0;
+        return ConnectProgress::Waiting;
+    }
+    return Settle(socket, errno);
+}
+
+ConnectProgress AwaitConnect(SocketHandle socket, int ms) {
+    pollfd p{Fd(socket), POLLOUT, 0};
+    int ready = ::poll(&p, 1, ms);
+    if (ready == 0 || (ready < 0 && errno == EINTR)) {
+        lastError = 0;
+        return ConnectProgress::Waiting;
+    }
+    if (ready < 0) return Settle(socket, errno);
+    int error = 0;
+    socklen_t size = sizeof error;
+    if (::getsockopt(Fd(socket), SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
+    return Settle(socket, error);
 }
 
 int SendBytes(SocketHandle socket, const char* bytes, int length, bool wait) {

@@ -28,8 +28,16 @@ void StopSockets();
 SocketHandle CreateSocket();
 // The first IPv4 address of a host name, as four bytes in network order.
 bool LookUpHost(const std::string& host, uint8_t address[4]);
+// A connection is made in two halves so that no caller ever waits in the
+// system for an answer that may take minutes: StartConnect never blocks, and
+// AwaitConnect waits at most the time it is given. A signal that interrupts
+// either is not a failure; the connection goes on.
+enum class ConnectProgress { Connected, Waiting, Failed };
 // Fails for a port outside 0-65535.
-bool ConnectSocket(SocketHandle socket, const uint8_t address[4], int port);
+ConnectProgress StartConnect(SocketHandle socket, const uint8_t address[4], int port);
+ConnectProgress AwaitConnect(SocketHandle socket, int ms);
+// A port number the sockets can carry.
+bool IsValidPort(int port);
 
 // Bytes sent, 0 or -1 on failure; never raises a signal for a closed peer.
 // A non-blocking attempt answers -1 with WouldBlock when there is no room.

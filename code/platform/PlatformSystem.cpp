@@ -7,7 +7,6 @@
 #include <elfutils/libdwfl.h>
 #include <execinfo.h>
 #include <pthread.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -60,6 +59,8 @@ int64_t PerfFrequency() { return 1000000000; }
 uint32_t TickMilliseconds() { return static_cast<uint32_t>(PerfCounter() / 1000000); }
 
 void SleepMilliseconds(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+void YieldTimeSlice() { std::this_thread::yield(); }
 
 // --- call stacks -----------------------------------------------------------
 
@@ -224,7 +225,7 @@ static bool FindEntry(const fs::path& folder, const std::string& name, fs::path&
     return false;
 }
 
-std::string ResolvePath(const std::string& path) {
+static std::string ResolvePath(const std::string& path) {
     std::string slashed = path;
     std::replace(slashed.begin(), slashed.end(), '\\', '/');
     std::error_code ec;
@@ -265,9 +266,15 @@ bool CreateDirectory(const std::string& path) {
 
 bool DeleteFile(const std::string& path) { return std::remove(ResolvePath(path).c_str()) == 0; }
 
-bool FileExists(const std::string& path) {
+bool StampFile(const std::string& path, FileStamp& stamp) {
+    std::string resolved = ResolvePath(path);
+    struct stat info;
+    if (stat(resolved.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
     std::error_code ec;
-    return fs::is_regular_file(ResolvePath(path), ec);
+    stamp.path = fs::absolute(resolved, ec).string();
+    stamp.size = uint64_t(info.st_size);
+    stamp.modifiedNanoseconds = int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return true;
 }
 
 void ListFiles(const std::string& folder, const std::string& suffix,
@@ -293,47 +300,52 @@ static std::mutex hookMutex;
 
 // Never destroyed: the memory manager's exit report, after every other
 // static is gone, still shows its boxes through the hook.
-static MessageBoxHook& Hook() {
-    static Immortal<MessageBoxHook> hook;
-    return *hook;
-}
+static Immortal<MessageBoxHook> hook STATIC_ORDER(STATIC_ERRORLOG);
+static MessageBoxHook& Hook() { return *hook; }
 
 void SetMessageBoxHook(MessageBoxHook hook) {
     std::lock_guard<std::mutex> lock(hookMutex);
     Hook() = std::move(hook);
 }
 
-bool MessageBox(const std::string& text, const std::string& caption, bool yesNo) {
+bool ShowMessageBox(const std::string& text, const std::string& caption, bool yesNo, bool& yes,
+                    std::string& failure) {
     {
         std::lock_guard<std::mutex> lock(hookMutex);
-        if (Hook()) return Hook()(text, caption, yesNo);
-    }
-    const char* display = getenv("DISPLAY");
-    if (display && *display) {
-        SDL_MessageBoxButtonData buttons[2];
-        int count = 0;
-        if (yesNo) {
-            // SDL lays buttons out in reverse order of the array on X11.
-            buttons[0] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"};
-            buttons[1] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"};
-            count = 2;
-        } else {
-            buttons[0] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 1,
-                          "OK"};
-            count = 1;
+        if (Hook()) {
+            yes = Hook()(text, caption, yesNo);
+            return true;
         }
-        SDL_MessageBoxData data = {SDL_MESSAGEBOX_INFORMATION, nullptr, caption.c_str(), text.c_str(),
-                                   count, buttons, nullptr};
-        int answer = -1;
-        if (SDL_ShowMessageBox(&data, &answer) == 0 && answer >= 0) return answer == 1;
     }
-    fprintf(stderr, "%s: %s%s\n", caption.c_str(), text.c_str(), yesNo ? " [answered No]" : "");
-    return !yesNo;
+    yes = false;
+    const char* display = getenv("DISPLAY");
+    if (!display || !*display) {
+        failure = "no display";
+        return false;
+    }
+    SDL_MessageBoxButtonData buttons[2];
+    int count = 0;
+    if (yesNo) {
+        // SDL lays buttons out in reverse order of the array on X11.
+        buttons[0] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"};
+        buttons[1] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"};
+        count = 2;
+    } else {
+        buttons[0] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 1, "OK"};
+        count = 1;
+    }
+    SDL_MessageBoxData data = {SDL_MESSAGEBOX_INFORMATION, nullptr, caption.c_str(), text.c_str(),
+                               count, buttons, nullptr};
+    int answer = -1;
+    if (SDL_ShowMessageBox(&data, &answer) != 0 || answer < 0) {
+        failure = *SDL_GetError() ? SDL_GetError() : "the box closed without an answer";
+        return false;
+    }
+    yes = answer == 1;
+    return true;
 }
 
 // --- process ---------------------------------------------------------------
-
-void SetHighPriority(bool high) { setpriority(PRIO_PROCESS, 0, high ? -5 : 0); }
 
 std::string OperatingSystemName() {
     utsname name;

@@ -18,6 +18,8 @@ int64_t PerfFrequency();
 // Milliseconds since an arbitrary start, wrapping like a 32-bit tick count.
 uint32_t TickMilliseconds();
 void SleepMilliseconds(unsigned ms);
+// Gives up the rest of the time slice (a sleep of 0 returns at once).
+void YieldTimeSlice();
 
 // Call stacks: addresses are cheap to capture; text is made only on demand.
 // Both skip `skip` innermost frames besides their own; the first address is
@@ -43,31 +45,36 @@ FrameInfo DescribeFrame(void* pc);
 // trailing period or line break.
 std::string LastErrorText();
 
-// Backslash paths of the game's folder, resolved for this file system:
-// separators become '/', and a path that does not exist as written is looked
-// up component by component ignoring ASCII case. A path that cannot be
-// resolved is returned as written (with '/'), so new files are created as named.
-std::string ResolvePath(const std::string& path);
-// fopen through ResolvePath.
+// Files and folders are named with the backslash paths of the game's folder,
+// resolved for this file system: separators become '/', and a path that does
+// not exist as written is looked up component by component ignoring ASCII
+// case. A path that cannot be resolved is taken as written (with '/'), so new
+// files are created as named.
 FILE* OpenFile(const std::string& path, const char* mode);
 bool CreateDirectory(const std::string& path);  // true if it exists afterwards
 bool DeleteFile(const std::string& path);
-bool FileExists(const std::string& path);
+// What tells one state of a file from another without reading it: the
+// resolved path, the size and the modification time. False when there is no such file.
+struct FileStamp {
+    std::string path;
+    uint64_t size = 0;
+    int64_t modifiedNanoseconds = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+bool StampFile(const std::string& path, FileStamp& stamp);
 // Names (not paths) of the regular files in `folder` whose names end with
 // `suffix`, ignoring ASCII case, sorted by name.
 void ListFiles(const std::string& folder, const std::string& suffix, std::function<void(const std::string&)> each);
 
-// Message boxes. Without a display, or when the box fails, the text goes to
-// stderr and the default answer is taken (OK; No for Yes/No questions).
-// Returns true for OK or Yes.
-bool MessageBox(const std::string& text, const std::string& caption, bool yesNo);
+// A system message box, waited on until answered; `yes` is true for OK or
+// Yes. False, with the reason in `failure`, when no box could be shown (no
+// display, or the window system refused it).
+bool ShowMessageBox(const std::string& text, const std::string& caption, bool yesNo, bool& yes,
+                    std::string& failure);
 // Tests answer boxes through this hook instead of a dialog; an empty
 // function restores the real boxes.
 using MessageBoxHook = std::function<bool(const std::string& text, const std::string& caption, bool yesNo)>;
 void SetMessageBoxHook(MessageBoxHook hook);
-
-// Process priority: best effort.
-void SetHighPriority(bool high);
 
 // The system's name as the system information gives it ("<system> <release>"
 // outside Windows, the Windows version's text there) and the CPU vendor

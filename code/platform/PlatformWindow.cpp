@@ -1,10 +1,14 @@
 #include "platform/PlatformWindow.h"
 
+#include "StaticOrder.h"
 #include "platform/PlatformWindowInternal.h"
 
 #include <SDL.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <deque>
 
@@ -13,8 +17,8 @@ namespace Platform {
 static SDL_Window* window = nullptr;
 static SDL_GLContext context = nullptr;
 static SDL_GLContext chosenContext = nullptr;  // made by ChooseGLFormat, handed over by CreateGLContext
-static std::string windowError;
-static std::deque<WindowMessage> pending;
+static std::string windowError STATIC_ORDER(STATIC_WINDOW);
+static std::deque<WindowMessage> pending STATIC_ORDER(STATIC_WINDOW);
 static bool quitPosted = false;
 static int quitCode = 0;
 static bool destroySent = false;
@@ -33,6 +37,27 @@ static void SetFormatAttributes(const GLPixelFormat& format) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
 }
 
+// Only drivers that show a window count: when the display cannot be reached
+// SDL falls back to drawing into memory, and the program would run unseen.
+static bool ShowsWindows(const char* driver) {
+    return driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
+}
+
+static bool TryStartVideo() {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        windowError = SDL_GetError();
+        return false;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (ShowsWindows(driver)) return true;
+    windowError = std::string("the display cannot be reached (only the \"") + (driver ? driver : "") +
+                  "\" video driver started)";
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return false;
+}
+
+// A display that is briefly unavailable (an X server resetting) gets about
+// a second before the start counts as failed.
 bool StartWindowSystem() {
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
     const char* display = getenv("DISPLAY");
@@ -41,11 +66,12 @@ bool StartWindowSystem() {
         windowError = "no display";
         return false;
     }
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        windowError = SDL_GetError();
-        return false;
+    const int attempts = 5;
+    for (int attempt = 1; attempt <= attempts; ++attempt) {
+        if (TryStartVideo()) return true;
+        if (attempt < attempts) SDL_Delay(250);
     }
-    return true;
+    return false;
 }
 
 bool CreateMainWindow(const std::string& title, int width, int height) {
@@ -97,9 +123,33 @@ void MainWindowSize(int& width, int& height) {
     if (window) SDL_GetWindowSize(window, &width, &height);
 }
 
+// Niceness can only be lowered again with the privilege or the RLIMIT_NICE
+// allowance to do so; without it a lowered priority would stay for the run.
+static bool MayReturnTo(int niceness) {
+    if (geteuid() == 0) return true;
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NICE, &limit) != 0) return false;
+    return limit.rlim_cur == RLIM_INFINITY || 20 - int(limit.rlim_cur) <= niceness;
+}
+
+static bool priorityLowered = false;
+static int nicenessBeforeLowering = 0;
+
 void SetProcessPriority(ProcessPriority priority) {
-    int niceness = priority == ProcessPriority::Normal ? 0 : (priority == ProcessPriority::BelowNormal ? 5 : 19);
-    setpriority(PRIO_PROCESS, 0, niceness);
+    if (priority == ProcessPriority::Normal) {
+        if (priorityLowered) setpriority(PRIO_PROCESS, 0, nicenessBeforeLowering);
+        priorityLowered = false;
+        return;
+    }
+    if (!priorityLowered) {
+        errno = 0;
+        int current = getpriority(PRIO_PROCESS, 0);
+        if (errno != 0 || !MayReturnTo(current)) return;
+        nicenessBeforeLowering = current;
+        priorityLowered = true;
+    }
+    int lowered = priority == ProcessPriority::BelowNormal ? 5 : 19;
+    setpriority(PRIO_PROCESS, 0, std::max(lowered, nicenessBeforeLowering));
 }
 
 uint32_t FocusChangeCount() { return focusChanges; }

@@ -78,7 +78,8 @@ bool PeekWindowMessage(WindowMessage& message);
 // Makes the next PeekWindowMessage answer a Quit message with this code.
 void PostQuitMessage(int exitCode);
 
-// Best effort: lowering works unprivileged; a refused raise is ignored.
+// Below normal and idle lower the priority only when the process may raise
+// it again; normal returns to the priority from before the lowering.
 enum class ProcessPriority { Normal, BelowNormal, Idle };
 void SetProcessPriority(ProcessPriority priority);
 

@@ -31,7 +31,7 @@ void PutInt32(std::string& out, int32_t value) {
 }
 
 bool Send(NET::Client& client, const std::string& bytes) {
-    return client.SendData(bytes.data(), static_cast<int>(bytes.size()));
+    return client.IsConnected() && client.SendData(bytes.data(), static_cast<int>(bytes.size()));
 }
 
 }  // namespace
@@ -104,6 +104,7 @@ void FileServer::Poll() {
 
 void FileServer::Accept() {
     while (NET::Client* client = server.TakeClient()) {
+        client->SetLogFilter(HideRequestSecrets);  // the requests it receives carry passwords
         Session* session = new2(Session, Session);
         session->client = client;
         {
@@ -119,7 +120,9 @@ void FileServer::Accept() {
 // False when the session is over and its connection can go.
 bool FileServer::Serve(Session& session) {
     NET::Client& client = *session.client;
-    if (!client.IsConnected()) return false;
+    // What a client sent before it closed is still read, as a real server
+    // would; asked first, since once it is closed all it sent is in hand.
+    bool open = client.IsConnected();
     if (client.ReceivedByteCount() > 0) {
         std::vector<char> bytes;
         if (client.ReceiveData(bytes)) session.input.append(bytes.data(), bytes.size());
@@ -130,7 +133,7 @@ bool FileServer::Serve(Session& session) {
         HandleLine(session, line);
     }
     if (session.input.size() > MaxRequestLine) session.closing = true;
-    if (session.closing) return false;
+    if (session.closing || !open) return false;
     return !session.sending || SendBlocks(session);
 }
 
@@ -170,16 +173,17 @@ void FileServer::HandleRequest(Session& session, const std::string& line) {
 
 bool FileServer::SendBlocks(Session& session) {
     while (session.next < session.blockCount && session.next < session.acked + Window) {
-        if (session.sentBlocks == session.faults.closeAfterBlocks) {
-            session.client->Disconnect();
-            return false;
-        }
         uint32_t now = Platform::TickMilliseconds();
         if (now - session.lastBlockTick < session.faults.blockDelayMs) break;
         if (!Send(*session.client, MakeBlock(session, session.next))) return false;
         session.lastBlockTick = now;
-        ++session.sentBlocks;
         ++session.next;
+        // Hung up right after the block, the last one too, without waiting for
+        // the client to read it.
+        if (++session.sentBlocks == session.faults.closeAfterBlocks) {
+            session.client->Disconnect();
+            return false;
+        }
     }
     return true;
 }

@@ -12,7 +12,6 @@
 namespace {
 
 constexpr size_t MaxLineLength = 4096;
-constexpr double RefusedLinger = 2.0;  // seconds a refused client keeps its connection, so it reads why
 
 struct Stride {
     int dx, dy, facing;
@@ -35,6 +34,7 @@ bool IsSolidItem(uint16_t item) {
     switch (static_cast<Item>(item)) {
         case Item::Tree: case Item::Pine: case Item::Rock: case Item::LampPost: case Item::Well:
         case Item::Table: case Item::Bed: case Item::Barrel: case Item::Crate: case Item::Fence:
+        case Item::FenceAlongY: case Item::Chest: case Item::WalnutChest: case Item::Statue: case Item::Boat:
             return true;
         default:
             return false;
@@ -68,7 +68,6 @@ struct GameServer::Session {
     Walker me;
     std::string pendingDream;
     int pendingPlace = -1;
-    double closeAt = -1;
 };
 
 GameServer::GameServer(const ServerOptions& options) : options(options), random(options.seed) {}
@@ -186,7 +185,8 @@ void GameServer::HandleLineForTest(size_t index, const std::string& line) {
 }
 
 void GameServer::PumpSession(Session& session) {
-    if (!session.link->IsConnected() || session.link->ReceivedByteCount() == 0) return;
+    // Lines sent before a close are still handled, as a real server would.
+    if (session.link->ReceivedByteCount() == 0) return;
     std::vector<char> bytes;
     if (!session.link->ReceiveData(bytes)) return;
     session.buffer.append(bytes.begin(), bytes.end());
@@ -206,8 +206,8 @@ void GameServer::PumpSession(Session& session) {
 
 void GameServer::CloseFinishedSessions() {
     for (auto it = sessions.begin(); it != sessions.end();) {
-        bool lingerOver = it->closeAt >= 0 && clock >= it->closeAt;
-        if (it->link->IsConnected() && !lingerOver) {
+        // A closed session stays until the lines it sent before the close are handled.
+        if (it->link->IsConnected() || it->link->ReceivedByteCount() > 0) {
             ++it;
             continue;
         }
@@ -255,7 +255,8 @@ void GameServer::HandleLogin(Session& session, const std::string& line) {
         Send(session, LoginMarker);
         Send(session, LoginRefused);
         session.stage = Session::Refused;
-        session.closeAt = clock + RefusedLinger;
+        // Closed at once, as a real server does: the client must still show why.
+        session.link->Disconnect();
         Report("login refused for \"" + PrintableOnly(name) + "\"" + (present ? " (already here)" : ""));
         return;
     }

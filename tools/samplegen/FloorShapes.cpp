@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 
 #include "SampleFiles.h"
 #include "SamplePalette.h"
@@ -12,7 +11,7 @@ namespace {
 // Patterns are painted in the cell's own square (s, t in [0, 1)), so that
 // planks and tiles run along the cell's edges once the client turns the
 // diamond back into a square.
-using Painter = std::function<uint8_t(double s, double t, uint32_t seed)>;
+using Painter = uint8_t (*)(double s, double t, uint32_t seed);
 
 uint32_t Hash(uint32_t a, uint32_t b, uint32_t seed) {
     uint32_t h = a * 0x8da6b343u ^ b * 0xd8163841u ^ seed * 0xcb1ab31fu;

@@ -17,7 +17,7 @@ constexpr uint16_t NoFloor = 65535;
 // Object numbers the sample maps use; the item table maps them to models.
 enum class Item : uint16_t {
     None, Tree, Pine, Bush, Flowers, Rock, LampPost, Well, Table, Chair, Bed, Barrel, Crate,
-    Signpost, Bench, Fence, Count
+    Signpost, Bench, Fence, FenceAlongY, ChairFacingWest, Chest, WalnutChest, Statue, Boat, Count
 };
 
 // Names the local server uses when a character looks at a cell.
@@ -36,7 +36,8 @@ inline const char* FloorName(uint16_t floor) {
 inline const char* ItemName(uint16_t item) {
     static const char* const names[] = {"nothing", "a tree", "a pine", "a bush", "flowers", "a rock",
                                         "a lamp post", "the well", "a table", "a chair", "a bed", "a barrel",
-                                        "a crate", "a signpost", "a bench", "a fence"};
+                                        "a crate", "a signpost", "a bench", "a fence", "a fence", "a chair",
+                                        "a chest", "a walnut chest", "a statue", "a boat"};
     static_assert(sizeof(names) / sizeof(names[0]) == static_cast<int>(Item::Count));
     return item < static_cast<uint16_t>(Item::Count) ? names[item] : "something strange";
 }

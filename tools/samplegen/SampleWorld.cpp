@@ -52,14 +52,17 @@ void WallAround(SampleMap& map, const Rect& r, Door door) {
     }
 }
 
-void FurnishHouse(SampleMap& map, const Rect& r) {
+// Chairs face the table from both sides; every other house keeps its
+// things in a walnut chest instead of an oak one.
+void FurnishHouse(SampleMap& map, const Rect& r, bool walnut) {
     int cx = r.x0 + r.w / 2, cy = r.y0 + r.h / 2;
     map.SetObject(cx, cy, Item::Table);
     map.SetObject(cx - 1, cy, Item::Chair);
-    map.SetObject(cx + 1, cy, Item::Chair);
+    map.SetObject(cx + 1, cy, Item::ChairFacingWest);
     map.SetObject(r.x0, r.y0, Item::Bed);
     map.SetObject(r.x0 + r.w - 1, r.y0, Item::Barrel);
     map.SetObject(r.x0 + r.w - 1, r.y0 + r.h - 1, Item::Crate);
+    map.SetObject(r.x0, r.y0 + r.h - 1, walnut ? Item::WalnutChest : Item::Chest);
 }
 
 Cell DoorStep(const House& house) {
@@ -128,6 +131,8 @@ void LayPlaza(SampleMap& map) {
     map.SetObject(plaza.x0 + 8, plaza.y0 + 8, Item::Bench);
     map.SetObject(plaza.x0, plaza.y0 + 8, Item::Flowers);
     map.SetObject(plaza.x0 + 8, plaza.y0, Item::Signpost);
+    map.SetObject(C.x + 3, C.y + 3, Item::Statue);
+    map.SetObject(C.x - 3, C.y + 3, Item::Bench);
 }
 
 void LayPond(SampleMap& map) {
@@ -159,11 +164,15 @@ void PathTo(SampleMap& map, Cell from, Cell to) {
 }
 
 void BuildHouses(SampleMap& map) {
+    bool walnut = false;
     for (const House& house : Houses) {
         FillRect(map, house.area, house.floor);
         WallAround(map, house.area, house.door);
-        FurnishHouse(map, house.area);
+        FurnishHouse(map, house.area, walnut = !walnut);
         Cell step = DoorStep(house);
+        // A barrel waits by the door, beside the path.
+        const bool alongX = house.door == Door::North || house.door == Door::South;
+        map.SetObject(step.x - (alongX ? 1 : 0), step.y - (alongX ? 0 : 1), Item::Barrel);
         int roadY = step.y < C.y ? C.y - 1 : C.y + 1;
         PathTo(map, step, {step.x, roadY});
     }
@@ -180,11 +189,13 @@ void LayFarm(SampleMap& map) {
         map.SetObject(x, field.y0 + field.h, Item::Fence);
     }
     for (int y = field.y0; y < field.y0 + field.h; ++y) {
-        map.SetObject(field.x0 - 1, y, Item::Fence);
-        map.SetObject(field.x0 + field.w, y, Item::Fence);
+        map.SetObject(field.x0 - 1, y, Item::FenceAlongY);
+        map.SetObject(field.x0 + field.w, y, Item::FenceAlongY);
     }
     FillRect(map, {field.x0, field.y0 + field.h + 1, 4, 2}, Floor::Hay);
     map.SetObject(field.x0 + 1, field.y0 + field.h + 1, Item::Crate);
+    map.SetObject(field.x0 + 2, field.y0 + field.h + 1, Item::Barrel);
+    map.SetObject(field.x0 + 5, field.y0 + field.h + 1, Item::Signpost);
 }
 
 void LayBeachAndForest(SampleMap& map) {
@@ -197,6 +208,22 @@ void LayBeachAndForest(SampleMap& map) {
             else if (south > 40) map.SetFloor(x, y, Chance(x, y, 5) < 50 ? Floor::Sand : Floor::SandRipples);
             else if (x < C.x - 20 && y < C.y - 18) map.SetFloor(x, y, Chance(x, y, 6) < 30 ? Floor::Moss : Floor::LushGrass);
         }
+}
+
+bool IsOpenWater(uint16_t floor) {
+    return floor == uint16_t(Floor::ShallowWater) || floor == uint16_t(Floor::Water);
+}
+
+// A boat on the first open water south of (x, y).
+void MoorBoat(SampleMap& map, int x, int y) {
+    for (; y < map.GridSize(); ++y)
+        if (IsOpenWater(map.FloorAt(x, y))) return map.SetObject(x, y, Item::Boat);
+}
+
+void LayBoats(SampleMap& map) {
+    for (int x : {C.x - 30, C.x - 13, C.x + 9, C.x + 20}) MoorBoat(map, x, C.y + 30);
+    MoorBoat(map, SampleLayout::IslandPortal.x + 2, SampleLayout::IslandPortal.y);
+    map.SetObject(C.x - 22 + 2, C.y + 16 - 2, Item::Boat);  // on the pond
 }
 
 bool Reserved(int x, int y) {
@@ -237,6 +264,7 @@ SampleMap BuildVillage() {
     LayRoads(map);
     LayPlaza(map);
     BuildHouses(map);
+    LayBoats(map);
     ScatterNature(map);
     map.SetFloor(SampleLayout::MeadowPortal.x, SampleLayout::MeadowPortal.y, Floor::Marble);
     map.SetFloor(SampleLayout::VaultPortal.x, SampleLayout::VaultPortal.y, Floor::DarkStone);
@@ -259,7 +287,9 @@ SampleMap BuildIsland() {
     FillRect(map, hut, Floor::Herringbone);
     WallAround(map, hut, Door::South);
     map.SetObject(hut.x0, hut.y0, Item::Bed);
+    map.SetObject(hut.x0 + hut.w - 1, hut.y0, Item::WalnutChest);
     map.SetObject(c.x + 3, c.y + 3, Item::Rock);
+    map.SetObject(c.x - 10, c.y, Item::Boat);
     map.SetFloor(SampleLayout::IslandReturn.x, SampleLayout::IslandReturn.y, Floor::SteppingStones);
     return map;
 }

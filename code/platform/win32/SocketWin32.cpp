@@ -98,15 +98,57 @@ bool LookUpHost(const std::string& host, uint8_t address[4]) {
     return true;
 }
 
-bool ConnectSocket(SocketHandle socket, const uint8_t address[4], int port) {
+bool IsValidPort(int port) { return port >= 0 && port <= 65535; }
+
+namespace {
+
+// The socket goes back to blocking once the connection is settled, as the
+// rest of the network code expects.
+ConnectProgress Settle(SocketHandle socket, int error) {
+    SetBlockingMode(socket, true);
+    lastError = error;
+    return error ? ConnectProgress::Failed : ConnectProgress::Connected;
+}
+
+}  // namespace
+
+ConnectProgress StartConnect(SocketHandle socket, const uint8_t address[4], int port) {
     // A port that does not fit would quietly become some other port.
-    if (port < 0 || port > 65535) {
+    if (!IsValidPort(port)) {
         lastError = WSAEINVAL;
-        return false;
+        return ConnectProgress::Failed;
     }
+    if (!SetBlockingMode(socket, false)) return Settle(socket, WSAGetLastError());
     sockaddr_in a = MakeAddress(address, port);
-    int result = ::connect(S(socket), reinterpret_cast<const sockaddr*>(&a), sizeof a);
-    return Record(result == 0, result != 0);
+    if (::connect(S(socket), reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0) return Settle(socket, 0);
+    int error = WSAGetLastError();
+    if (error == WSAEWOULDBLOCK || error == WSAEINPROGRESS) {
+        lastError = 0;
+        return ConnectProgress::Waiting;
+    }
+    return Settle(socket, error);
+}
+
+// A failed connect shows in the exception set here, not as writable.
+ConnectProgress AwaitConnect(SocketHandle socket, int ms) {
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(S(socket), &writable);
+    FD_SET(S(socket), &failed);
+    timeval wait{ms / 1000, (ms % 1000) * 1000};
+    int ready = ::select(0, nullptr, &writable, &failed, &wait);
+    if (ready == 0) {
+        lastError = 0;
+        return ConnectProgress::Waiting;
+    }
+    if (ready < 0) return Settle(socket, WSAGetLastError());
+    int error = 0;
+    int size = sizeof error;
+    if (::getsockopt(S(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0)
+        error = WSAGetLastError();
+    if (!error && FD_ISSET(S(socket), &failed)) error = WSAECONNREFUSED;
+    return Settle(socket, error);
 }
 
 int SendBytes(SocketHandle socket, const char* bytes, int length, bool wait) {

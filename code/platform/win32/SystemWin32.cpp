@@ -52,6 +52,8 @@ uint32_t TickMilliseconds() { return timeGetTime(); }
 
 void SleepMilliseconds(unsigned ms) { Sleep(ms); }
 
+void YieldTimeSlice() { Sleep(0); }
+
 // --- call stacks -----------------------------------------------------------
 
 // One more frame is skipped for this function's own.
@@ -149,10 +151,8 @@ std::string LastErrorText() {
 
 // --- paths and files -------------------------------------------------------
 
-// Backslashes are native here and names ignore case already.
-std::string ResolvePath(const std::string& path) { return path; }
-
-// Always in binary mode: the logs and files the program writes hold the same
+// Backslashes are native here and names ignore case already, so paths are
+// taken as written. Always in binary mode: the logs and files the program writes hold the same
 // bytes on every system (text mode would turn each "\n" into "\r\n").
 FILE* OpenFile(const std::string& path, const char* mode) {
     std::string binary;
@@ -173,9 +173,19 @@ bool CreateDirectory(const std::string& path) {
 
 bool DeleteFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
 
-bool FileExists(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+bool StampFile(const std::string& path, FileStamp& stamp) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    char full[MAX_PATH];
+    DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    stamp.path = length && length < sizeof full ? full : path;
+    stamp.size = uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    // File times count 100-nanosecond steps.
+    uint64_t ticks = uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
+    stamp.modifiedNanoseconds = int64_t(ticks) * 100;
+    return true;
 }
 
 static bool EndsWithIgnoreCase(const std::string& name, const std::string& suffix) {
@@ -217,24 +227,28 @@ void SetMessageBoxHook(MessageBoxHook hook) {
     Hook() = std::move(hook);
 }
 
-bool MessageBox(const std::string& text, const std::string& caption, bool yesNo) {
+bool ShowMessageBox(const std::string& text, const std::string& caption, bool yesNo, bool& yes,
+                    std::string& failure) {
     {
         std::lock_guard<std::mutex> lock(hookMutex);
-        if (Hook()) return Hook()(text, caption, yesNo);
+        if (Hook()) {
+            yes = Hook()(text, caption, yesNo);
+            return true;
+        }
     }
+    yes = false;
     HWND owner = static_cast<HWND>(MainWindow());
     int answer = MessageBoxA(owner, text.c_str(), caption.c_str(), yesNo ? MB_YESNO : MB_OK);
+    if (answer == 0) {
+        failure = SystemErrorText(GetLastError());
+        return false;
+    }
     // An OK box closed with Escape answers IDCANCEL under Wine: still seen.
-    if (answer != 0) return yesNo ? answer == IDYES : true;
-    fprintf(stderr, "%s: %s%s\n", caption.c_str(), text.c_str(), yesNo ? " [answered No]" : "");
-    return !yesNo;
+    yes = yesNo ? answer == IDYES : true;
+    return true;
 }
 
 // --- process ---------------------------------------------------------------
-
-void SetHighPriority(bool high) {
-    SetPriorityClass(GetCurrentProcess(), high ? HIGH_PRIORITY_CLASS : NORMAL_PRIORITY_CLASS);
-}
 
 std::string OperatingSystemName() { return OsVersionText(CurrentOsVersionClass()); }
 

@@ -195,11 +195,20 @@ void MainWindowSize(int& width, int& height) {
     }
 }
 
+// A process may always raise its own class again here; normal is the class
+// from before the lowering, so a player's own choice survives.
+static DWORD classBeforeLowering = 0;
+
 void SetProcessPriority(ProcessPriority priority) {
-    DWORD priorityClass = priority == ProcessPriority::Normal        ? NORMAL_PRIORITY_CLASS
-                          : priority == ProcessPriority::BelowNormal ? BELOW_NORMAL_PRIORITY_CLASS
-                                                                     : IDLE_PRIORITY_CLASS;
-    SetPriorityClass(GetCurrentProcess(), priorityClass);
+    HANDLE process = GetCurrentProcess();
+    if (priority == ProcessPriority::Normal) {
+        if (classBeforeLowering) SetPriorityClass(process, classBeforeLowering);
+        classBeforeLowering = 0;
+        return;
+    }
+    if (!classBeforeLowering) classBeforeLowering = GetPriorityClass(process);
+    SetPriorityClass(process, priority == ProcessPriority::BelowNormal ? BELOW_NORMAL_PRIORITY_CLASS
+                                                                       : IDLE_PRIORITY_CLASS);
 }
 
 uint32_t FocusChangeCount() { return focusChanges; }

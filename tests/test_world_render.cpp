@@ -1,0 +1,323 @@
+// The world renderer on a small known map, judged by the pixels it draws:
+// every floor cell in its own colour, so that where each cell lands on the
+// window is read back from the picture rather than worked out again with the
+// matrices that drew it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "GBFont.h"
+#include "GLRender.h"
+#include "GLTestContext.h"
+#include "GameHooks.h"
+#include "QuilDataManager.h"
+#include "QuilGfxLoader.h"
+#include "QuilRenderer.h"
+#include "TestUtil.h"
+#include "WorldMap.h"
+
+using GLTest::BlueOf;
+using GLTest::GreenOf;
+using GLTest::RedOf;
+
+namespace {
+
+const int Side = 12;  // map cells per side; the view cell is in the middle
+const int CentreCell = 6;
+const uint8_t VestRed = 1, VestBlue = 2, PastTheVestTable = 90;
+
+int FloorOf(int x, int y) { return y * Side + x; }
+
+// 256 different colours, none darker than 40 in any channel.
+ColorWord FloorColor(int f) {
+    return ColorWord{0, uint8_t(40 + f % 8 * 30), uint8_t(40 + f / 8 % 8 * 30), uint8_t(40 + f / 64 * 60)};
+}
+uint32_t Packed(const ColorWord& c) { return uint32_t(c.blue) << 16 | uint32_t(c.green) << 8 | c.red; }
+
+struct Cell {
+    int x = -1, y = -1;
+    bool operator==(const Cell&) const = default;
+};
+
+// Every map cell in view has a colour of its own; this finds it again.
+Cell CellOfColor(uint32_t packed) {
+    static std::map<uint32_t, Cell> cells;
+    if (cells.empty())
+        for (int y = 0; y < Side; ++y)
+            for (int x = 0; x < Side; ++x) cells[Packed(FloorColor(FloorOf(x, y)))] = {x, y};
+    auto found = cells.find(packed);
+    return found == cells.end() ? Cell() : found->second;
+}
+
+GLTest::Pixels Frame() {
+    G::Clear(0, true, true, false);
+    G::SetViewportFull();
+    RenderWorld();
+    return GLTest::ReadPixels(0, 0, 800, 600);
+}
+
+struct Centroid {
+    double x = 0, y = 0;
+    int count = 0;
+};
+
+Centroid CentroidOf(const GLTest::Pixels& p, Cell cell) {
+    Centroid c;
+    const uint32_t colour = Packed(FloorColor(FloorOf(cell.x, cell.y)));
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x)
+            if (p.At(x, y) == colour) c.x += x, c.y += y, ++c.count;
+    if (c.count) c.x /= c.count, c.y /= c.count;
+    return c;
+}
+
+// Bounds of the pixels that differ between two pictures.
+GLTest::Box Changed(const GLTest::Pixels& a, const GLTest::Pixels& b) {
+    GLTest::Box box;
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x) {
+            if (a.At(x, y) == b.At(x, y)) continue;
+            if (!box.Any()) box = {x, y, x, y};
+            box.left = std::min(box.left, x), box.right = std::max(box.right, x);
+            box.top = std::min(box.top, y), box.bottom = std::max(box.bottom, y);
+        }
+    return box;
+}
+
+class World : public GLTest::Suite {
+protected:
+    static void TearDownTestSuite() {
+        G::FreeTextResources();
+        GLTest::Suite::TearDownTestSuite();
+    }
+    void SetUp() override {
+        GLTest::Suite::SetUp();
+        for (int i = 0; i < 256; ++i) GamePalette[i] = FloorColor(i);
+        PartColorTables[Vest].colors[VestRed] = ColorWord{0, 255, 0, 0};
+        PartColorTables[Vest].colors[VestBlue] = ColorWord{0, 0, 0, 255};
+        MakeMap(Side / 2);
+        TheAvatarList.Clear();
+        TheDreamPortalList.Clear();
+        TheViewCell.Set(CentreCell, CentreCell);
+        ASSERT_TRUE(InitRenderers());
+        InstallRendererHooks();
+        ASSERT_TRUE(TheGameHooks.installFloorTextures(UniformShapes()));
+        SetHighlightCell(-100, -100);
+        UpdateRenderers(999);
+    }
+    void TearDown() override { ShutdownRenderers(); }
+
+    // A map of (2 half)^2 cells, each with its own floor number.
+    static void MakeMap(int half) {
+        TheWorldMap.Reset(half, half);
+        for (int y = 0; y < TheWorldMap.N; ++y)
+            for (int x = 0; x < TheWorldMap.N; ++x) TheWorldMap.SetFloor(x, y, uint16_t(FloorOf(x, y) % 256));
+    }
+    // Shape f is all colour f but for its transparent corner, which the
+    // diamond never reaches.
+    static ShapeList UniformShapes() {
+        ShapeList shapes(256);
+        for (int f = 0; f < 256; ++f) {
+            shapes[f].rows.assign(8, std::vector<uint8_t>(8, uint8_t(f)));
+            shapes[f].rows[0][0] = shapes[f].transparent = uint8_t(f + 1);
+        }
+        return shapes;
+    }
+    static void Settle() { UpdateCamera(999, CameraKeys()); }
+};
+
+TEST_F(World, EveryDrawnCellIsTheCellPickedThereAndTheViewIsUpright) {
+    const GLTest::Pixels p = Frame();
+    EXPECT_EQ(CellOfColor(p.At(400, 300)), (Cell{CentreCell, CentreCell}));
+    std::map<int, int> cellsSeen;
+    int mismatches = 0;
+    for (int y = 2; y < 598; y += 6)
+        for (int x = 2; x < 798; x += 6) {
+            const uint32_t c = p.At(x, y);
+            Cell drawn = CellOfColor(c);
+            // Pixels on a cell's border may go either way.
+            if (drawn.x < 0 || p.At(x - 1, y) != c || p.At(x + 1, y) != c || p.At(x, y - 1) != c || p.At(x, y + 1) != c)
+                continue;
+            Cell picked;
+            PickCell(x, y, picked.x, picked.y);
+            mismatches += !(picked == drawn);
+            ++cellsSeen[FloorOf(drawn.x, drawn.y)];
+        }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_GT(cellsSeen.size(), 100u);
+    // The camera stands off toward +x +y looking down: nearer cells lower on
+    // the window, and the camera's right is toward -x +y.
+    Centroid far = CentroidOf(p, {4, 4}), near = CentroidOf(p, {8, 8});
+    Centroid left = CentroidOf(p, {8, 4}), right = CentroidOf(p, {4, 8});
+    ASSERT_TRUE(far.count && near.count && left.count && right.count);
+    EXPECT_LT(far.y, near.y - 100);
+    EXPECT_LT(left.x, right.x - 100);
+}
+
+TEST_F(World, WallMarkersAndHighlight) {
+    const GLTest::Pixels before = Frame();
+    TheWorldMap.SetWallX(CentreCell + 1, CentreCell, 1);
+    TheWorldMap.SetWallY(CentreCell + 2, CentreCell - 1, 1);
+    AvatarRecord dressed, unknown;
+    dressed.colours[5] = VestRed, dressed.colours[0] = VestBlue;
+    dressed.cellX = CentreCell - 1, dressed.cellY = CentreCell;
+    unknown.colours[5] = unknown.colours[0] = PastTheVestTable;
+    unknown.cellX = unknown.cellY = CentreCell + 1;
+    TheAvatarList.Append(dressed);
+    TheAvatarList.Append(unknown);
+    SetHighlightCell(CentreCell - 1, CentreCell + 1);
+    const GLTest::Pixels after = Frame();
+
+    // The wall texture is missing here, so the wall is white where its edge is.
+    G::SetPerspectiveView(0, 0, 800, 600, 1, 100);
+    Vector3 marker, blackMarker, lit;
+    ASSERT_TRUE(G::Project(marker, Vector3(CentreCell - 1, CentreCell, 0.5f)));
+    ASSERT_TRUE(G::Project(blackMarker, Vector3(CentreCell + 1, CentreCell + 1, 0.5f)));
+    ASSERT_TRUE(G::Project(lit, Vector3(CentreCell - 1, CentreCell + 1, 0)));
+    auto at = [&](const GLTest::Pixels& p, const Vector3& w) { return p.At(int(w.x), 599 - int(w.y)); };
+    // Near the corners of both walls: one across x = 6.5, one across y = 4.5.
+    const Vector3 onWalls[] = {{6.5f, 5.6f, 0.1f}, {6.5f, 6.4f, 0.9f}, {7.6f, 4.5f, 0.1f}, {8.4f, 4.5f, 0.9f}};
+    for (const Vector3& point : onWalls) {
+        Vector3 w;
+        ASSERT_TRUE(G::Project(w, point));
+        EXPECT_EQ(at(after, w), 0xFFFFFFu) << point.x << "," << point.y << "," << point.z;
+        EXPECT_NE(at(before, w), 0xFFFFFFu);
+    }
+
+    int reddish = 0, bluish = 0, black = 0;
+    for (int dy = -30; dy <= 30; ++dy)
+        for (int dx = -30; dx <= 30; ++dx) {
+            uint32_t c = after.At(int(marker.x) + dx, 599 - int(marker.y) + dy);
+            reddish += RedOf(c) > 200 && BlueOf(c) < 60;
+            bluish += BlueOf(c) > RedOf(c) + 60;
+            uint32_t k = after.At(int(blackMarker.x) + dx, 599 - int(blackMarker.y) + dy);
+            black += RedOf(k) < 15 && GreenOf(k) < 15 && BlueOf(k) < 15;
+        }
+    EXPECT_GT(reddish, 0);
+    EXPECT_GT(bluish, 0);
+    EXPECT_GT(black, 0);
+
+    // Black at a quarter, then white at a fifth, over the floor.
+    const uint32_t floor = at(before, lit), shaded = at(after, lit);
+    for (int shift : {0, 8, 16}) {
+        const double c = (floor >> shift) & 0xFF;
+        EXPECT_NEAR((shaded >> shift) & 0xFF, c * 0.75 * 0.8 + 255 * 0.2, 3) << shift;
+    }
+}
+
+TEST_F(World, PortalLabelIsCentredOverItsPortal) {
+    const GLTest::Pixels empty = Frame();
+    DreamPortal portal;
+    portal.cellX = CentreCell - 2, portal.cellY = CentreCell + 1;
+    TheDreamPortalList.Append(portal);
+    const GLTest::Pixels unlabelled = Frame();
+    TheDreamPortalList.Clear();
+    portal.name = "abc", portal.text = "de|fghij";
+    TheDreamPortalList.Append(portal);
+    const GLTest::Pixels labelled = Frame();
+
+    const GLTest::Box cylinder = Changed(empty, unlabelled), label = Changed(unlabelled, labelled);
+    ASSERT_TRUE(cylinder.Any() && label.Any());
+    // The label stands on the portal's axis at 1.5 units: compare with the
+    // cylinder's width on the row just under the label.
+    const int row = label.bottom + 3;
+    int left = 800, right = -1;
+    for (int x = 0; x < 800; ++x)
+        if (empty.At(x, row) != unlabelled.At(x, row)) left = std::min(left, x), right = std::max(right, x);
+    EXPECT_NEAR(label.left + label.right, left + right, 12) << label.left << ".." << label.right << " over " << left
+                                                            << ".." << right;
+    // Eight fixed-pitch characters of 8 pixels centred on the axis (the text
+    // system draws fixed-pitch ink a few pixels right of its cells).
+    G::SetPerspectiveView(0, 0, 800, 600, 1, 100);
+    ASSERT_NE(CurrentCamera(), nullptr);
+    G::Apply(*CurrentCamera());
+    Vector3 axis;
+    ASSERT_TRUE(G::Project(axis, Vector3(float(portal.cellX), float(portal.cellY), 1.5f)));
+    EXPECT_NEAR(label.left + label.right, 2 * axis.x, 8);
+    EXPECT_GT(label.right - label.left, 50);
+    EXPECT_GT(label.top, cylinder.top - 50);
+    EXPECT_LT(label.bottom, (cylinder.top + cylinder.bottom) / 2);
+}
+
+TEST_F(World, KeypadFourAndSixOrbitOppositeWaysAndFiveComesBack) {
+    const GLTest::Pixels start = Frame();
+    const Centroid home = CentroidOf(start, {4, 4});
+    UpdateCamera(0.2f, CameraKeys{true, false, false});
+    Settle();
+    const Centroid turnedFour = CentroidOf(Frame(), {4, 4});
+    UpdateCamera(0.4f, CameraKeys{false, true, false});
+    Settle();
+    const Centroid turnedSix = CentroidOf(Frame(), {4, 4});
+    ASSERT_TRUE(home.count && turnedFour.count && turnedSix.count);
+    EXPECT_LT((turnedFour.x - home.x) * (turnedSix.x - home.x), -100);
+
+    UpdateCamera(0.3f, CameraKeys{true, false, true});
+    Settle();
+    const GLTest::Pixels back = Frame();
+    EXPECT_EQ(back.data, start.data);
+}
+
+TEST_F(World, FloorsAreRebuiltOnlyWhenTheViewChanges) {
+    MakeMap(20);
+    TheGameHooks.installFloorTextures(UniformShapes());
+    UpdateRenderers(0.02f);
+    const uint32_t first = FloorRebuildCount();
+    Frame();
+    Frame();
+    EXPECT_EQ(FloorRebuildCount(), first + 1);
+    const int steps = 4;
+    for (int i = 1; i <= steps; ++i) {
+        TheViewCell.Set(CentreCell + i, CentreCell);
+        UpdateRenderers(0.02f);
+        Frame();
+    }
+    EXPECT_EQ(FloorRebuildCount(), first + 1 + steps);
+    // The window now spans x 0..25 and y 0..21.
+    TheGameHooks.markFloorDirty(30, 10);
+    TheGameHooks.markFloorDirty(10, 22);
+    Frame();
+    EXPECT_EQ(FloorRebuildCount(), first + 1 + steps);
+    TheGameHooks.markFloorDirty(25, 21);
+    Frame();
+    EXPECT_EQ(FloorRebuildCount(), first + 2 + steps);
+}
+
+TEST_F(World, TheViewWindowStaysInsideTheMap) {
+    const struct {
+        RenderViewRecord view;
+        ViewWindow window;
+    } cases[] = {
+        {{100, 100, 0, 0}, {0, 15, 0, 15}},
+        {{100, 100, 50, 99}, {35, 65, 84, 99}},
+        {{10, 10, -40, 3}, {0, -25, 0, 9}},
+    };
+    for (const auto& c : cases) {
+        ViewWindow w = ViewWindowOf(c.view);
+        EXPECT_EQ(std::vector<int>({w.x0, w.x1, w.y0, w.y1}),
+                  std::vector<int>({c.window.x0, c.window.x1, c.window.y0, c.window.y1}));
+    }
+    // A map smaller than the view shows every cell, the last row and column
+    // too; floor numbers past the 256 textures leave their cell bare.
+    MakeMap(2);
+    TheWorldMap.SetFloor(0, 0, 256);
+    TheWorldMap.SetFloor(3, 0, MapCell::NoFloor);
+    TheViewCell.Set(1, 1);
+    UpdateRenderers(999);
+    const GLTest::Pixels small = Frame();
+    std::map<int, int> shown;
+    for (uint32_t c : small.data)
+        if (Cell cell = CellOfColor(c); cell.x >= 0) ++shown[FloorOf(cell.x, cell.y)];
+    EXPECT_EQ(shown.size(), 14u);
+    EXPECT_EQ(shown.count(FloorOf(0, 0)) + shown.count(FloorOf(3, 0)), 0u);
+    EXPECT_EQ(shown.count(FloorOf(3, 3)), 1u);
+    // A view cell far off the map (a server may send one) draws nothing,
+    // not even the highlight of the cell under the pointer.
+    TheViewCell.Set(-40, 70);
+    SetHighlightCell(-40, 70);
+    UpdateRenderers(999);
+    const GLTest::Pixels off = Frame();
+    EXPECT_EQ(std::count(off.data.begin(), off.data.end(), 0u), long(off.data.size()));
+}
+
+}  // namespace
