@@ -11,6 +11,8 @@
 #include "platform/win32/OsVersion.h"
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -173,18 +175,19 @@ bool CreateDirectory(const std::string& path) {
 
 bool DeleteFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
 
+// The time as the standard library reads and sets it (whole seconds in this
+// compiler's library on Windows), so that a time put back is the same time.
 bool StampFile(const std::string& path, FileStamp& stamp) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return false;
-    char full[MAX_PATH];
-    DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
-    stamp.path = length && length < sizeof full ? full : path;
-    stamp.size = uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
-    // File times count 100-nanosecond steps.
-    uint64_t ticks = uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
-    stamp.modifiedNanoseconds = int64_t(ticks) * 100;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
+    auto size = std::filesystem::file_size(path, ec);
+    if (ec) return false;
+    auto modified = std::filesystem::last_write_time(path, ec);
+    if (ec) return false;
+    stamp.path = std::filesystem::absolute(path, ec).string();
+    stamp.size = uint64_t(size);
+    stamp.modifiedNanoseconds =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(modified.time_since_epoch()).count();
     return true;
 }
 
