@@ -51,7 +51,7 @@ echo "127.0.0.1 $(port_of 'serving dreams of .*')" >"$game/data/quilfile_ip.txt"
 
 # --- the client under Wine -------------------------------------------------------------
 exec 3>"$run/display"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp >"$run/xvfb.out" 2>&1 &
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset >"$run/xvfb.out" 2>&1 &
 xvfb_pid=$!
 exec 3>&-
 for _ in $(seq 100); do [ -s "$run/display" ] && break; sleep 0.1; done
@@ -83,6 +83,9 @@ shot chooser-second 0.5
 press Return
 wait_for "logged in" 20
 shot logged-in 2
+# The world is drawn above the text window: most of that area is not black.
+world=$(convert "$shots/windows-03-logged-in.png" -crop 800x280+0+20 -threshold 4% -format '%[fx:mean>0.3]' info:)
+[ "$world" = 1 ] || fail "the world was not drawn"
 xdotool windowfocus --sync "$window" type --delay 60 "Hello from Windows!"
 press Return
 wait_for "says: Hello from Windows!" 20

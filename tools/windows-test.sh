@@ -18,7 +18,7 @@ run_one() { # name
   mkdir -p "$dir"
   # An X server of its own, on a display it picks itself.
   exec {fd}>"$dir/display"
-  Xvfb -displayfd $fd -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  Xvfb -displayfd $fd -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
   xvfb=$!
   exec {fd}>&-
   for _ in $(seq 100); do [ -s "$dir/display" ] && break; sleep 0.1; done
