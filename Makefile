@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: setup build test demo bench clean
+.PHONY: setup build test demo bench windows clean
 
 setup:
 	@bash tools/setup.sh
@@ -20,6 +20,10 @@ test: build
 
 demo: build
 	bash tools/demo.sh $(BUILD)
+
+# The Windows package, cross-compiled: build-win/halcyon-windows.zip.
+windows: setup
+	bash tools/windows-build.sh
 
 bench: build
 	@for b in $(BUILD)/bench_*; do [ -x $$b ] && $$b; done

@@ -30,6 +30,9 @@ bool KeyboardState::Start(Platform::WindowHandle window, bool /*exclusive*/) {
     case Platform::KeyboardStart::NoInputSystem:
         ErrorLog << "Failed to initialize DirectInput (keyboard state manager)\n";
         return false;
+    case Platform::KeyboardStart::NoDevice:
+        ErrorLog << "Failed to create DirectInput keyboard device\n";
+        return false;
     case Platform::KeyboardStart::NoCooperation:
         ErrorLog << "Keyboard refused to cooperate\n";
         return false;

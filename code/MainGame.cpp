@@ -125,10 +125,9 @@ bool FrameClock::FrameDue(int64_t now, float& seconds) {
     return true;
 }
 
-int OsVersionClass() { return 9; }
+int OsVersionClass() { return Platform::OperatingSystemClass(); }
 
 std::string SystemCheck() {
-    // Every system this build runs on is newer than the ones the classes name.
     StatLog << "OS Version: " << Platform::OperatingSystemName() << "\n";
     std::string vendor = Platform::CpuVendor();
     if (!vendor.empty()) StatLog << "CPU code name: " << vendor << "\n";

@@ -29,7 +29,9 @@ TEST_F(Chooser, ListsCharactersSkipsSettingsAndBrokenFiles) {
     TestUtil::WriteFile("Aster.ini", Character("V1.6 char", "Aster"));
     TestUtil::WriteFile("Old.ini", Character("V1.5", "Elder"));
     TestUtil::WriteFile("settings.ini", Character("V1.6", "Hidden"));
+#ifndef _WIN32
     TestUtil::WriteFile("Settings.ini", Character("V1.6", "Shown"));  // other capitals: not the game's file
+#endif
     TestUtil::WriteFile("Broken.ini", "V1.6\nName=Broken\n\nPassword=x\nColors=y\nDesc=z\nSpec=12\n");
     TestUtil::WriteFile("notes.txt", Character("V1.6", "Text"));
     TestUtil::WriteFile("data/pickINI.bmp", TestUtil::ReadFile(TestUtil::SourceDir() + "/data/pickINI.bmp"));
@@ -37,10 +39,15 @@ TEST_F(Chooser, ListsCharactersSkipsSettingsAndBrokenFiles) {
     CChooseINI chooser;
     std::vector<std::string> labels;
     for (const CharacterEntry& entry : chooser.Entries()) labels.push_back(entry.label);
-    EXPECT_EQ(labels, (std::vector<std::string>{"Aster (Aster.ini)", "Bramble (Bramble.ini)", "Elder (Old.ini)",
-                                                "Shown (Settings.ini)"}));
+    std::vector<std::string> expected{"Aster (Aster.ini)", "Bramble (Bramble.ini)", "Elder (Old.ini)"};
+#ifndef _WIN32
+    expected.push_back("Shown (Settings.ini)");  // a file of its own only where names keep their case
+#endif
+    EXPECT_EQ(labels, expected);
+    std::string listing;
+    for (const std::string& label : expected) listing += label + "\n\n";
     G::Text list = chooser.ListText();
-    EXPECT_EQ(list.AsText(), "Aster (Aster.ini)\n\nBramble (Bramble.ini)\n\nElder (Old.ini)\n\nShown (Settings.ini)\n\n");
+    EXPECT_EQ(list.AsText(), listing);
     EXPECT_EQ(list.GetX(), 310);
     EXPECT_EQ(list.GetY(), 250);
     std::string log = TestUtil::ReadFile("_error.txt");

@@ -59,9 +59,9 @@ TEST_F(FileUtilTest, ReadWholeFileAndLines) {
     // Text: each 2048-byte block, counted after the line ends are turned,
     // stops at its own first NUL. Binary keeps every byte.
     std::string text = std::string(10, 'a') + '\0' + std::string(2036, 'b') + "\r\nd" + '\0' + "e";
-    TestUtil::WriteFile("nul.bin", text);
-    EXPECT_EQ(ReadWholeFile("nul.bin", false), std::string(10, 'a') + "d");
-    EXPECT_EQ(ReadWholeFile("nul.bin", true), text);
+    TestUtil::WriteFile("zeros.bin", text);
+    EXPECT_EQ(ReadWholeFile("zeros.bin", false), std::string(10, 'a') + "d");
+    EXPECT_EQ(ReadWholeFile("zeros.bin", true), text);
 
     std::string contents = "stale";
     EXPECT_FALSE(ReadWholeFile("missing.txt", true, contents));
@@ -69,14 +69,14 @@ TEST_F(FileUtilTest, ReadWholeFileAndLines) {
     TestUtil::WriteFile("empty.txt", "");
     EXPECT_TRUE(ReadWholeFile("empty.txt", true, contents));
     // A bound refuses a longer file whole.
-    EXPECT_TRUE(ReadWholeFile("nul.bin", true, contents, text.size()));
-    EXPECT_FALSE(ReadWholeFile("nul.bin", true, contents, text.size() - 1));
+    EXPECT_TRUE(ReadWholeFile("zeros.bin", true, contents, text.size()));
+    EXPECT_FALSE(ReadWholeFile("zeros.bin", true, contents, text.size() - 1));
     EXPECT_EQ(contents, "");
     EXPECT_EQ(FileLength("empty.txt"), 0u);
     lines = {"stale"};
     ReadLines(lines, "missing.txt");
     EXPECT_TRUE(lines.empty());
-    EXPECT_EQ(FileLength("nul.bin"), text.size());
+    EXPECT_EQ(FileLength("zeros.bin"), text.size());
     EXPECT_EQ(FileLength("missing.txt"), 0u);
 }
 

@@ -229,6 +229,10 @@ TEST_F(RealInput, ClickAndWheelNotch) {
 }
 
 TEST_F(RealInput, LosingTheFocusReleasesTheKeys) {
+#ifdef _WIN32
+    // Focus handed to the bare X root (no window manager) never leaves a Wine window.
+    GTEST_SKIP() << "Wine keeps the focus when X gives it to the root window";
+#endif
     const uint8_t keyQ = 0x10;
     Xdo("keydown q");
     Pump(2000, [] { return TypedCharQueue::HasTypedInput(); });

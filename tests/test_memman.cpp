@@ -102,6 +102,7 @@ TEST_F(MemManTest, TrackedObjectsAndArraysComeAndGo) {
     delete2(b);  // through a secondary base: ~Derived, then ~Base
     EXPECT_EQ(destroyed, 8);
     EXPECT_EQ(MemTrack::LiveAllocationCount(), live);
+#ifdef __GLIBC__
     // The block really goes back to the heap (glibc maps blocks this large;
     // a sanitizer's allocator does not show them here and LeakSanitizer checks).
     const size_t mapped = mallinfo2().hblkhd, size = 8 << 20;
@@ -111,6 +112,7 @@ TEST_F(MemManTest, TrackedObjectsAndArraysComeAndGo) {
     if (seen) {
         EXPECT_EQ(mallinfo2().hblkhd, mapped);
     }
+#endif
     EXPECT_EQ(ErrorText(), "");
 }
 
@@ -138,7 +140,7 @@ TEST_F(MemManTest, DoubleDeleteIsReported) {
     EXPECT_TRUE(StartsWith(log, "Error: delete used on memory that doesn't exist.\n"
                                 "  -delete call made in " + In(line) +
                                 "\n  -call stack:\n   test_memman: MemTrack::CheckDelete"));
-    EXPECT_TRUE(Contains(log, "MemManTest_DoubleDeleteIsReported_Test::TestBody()"));
+    EXPECT_TRUE(Contains(log, "MemManTest_DoubleDeleteIsReported_Test::TestBody"));
     EXPECT_EQ(log.substr(log.size() - 2), "\n\n");
     EXPECT_EQ(Boxes(), CriticalBox);
 }
@@ -191,12 +193,15 @@ TEST_F(MemManTest, DamagedGuardsAreReportedOnDelete) {
     size_t deleteStack = log.find("  -Call stack for this delete:\n   test_memman: CallStackText");
     ASSERT_NE(deleteStack, std::string::npos) << log;
     // The allocation's stack reaches the test that allocated.
-    EXPECT_TRUE(Contains(log.substr(0, deleteStack), "MemManTest_DamagedGuardsAreReportedOnDelete_Test::TestBody()"));
+    EXPECT_TRUE(Contains(log.substr(0, deleteStack), "MemManTest_DamagedGuardsAreReportedOnDelete_Test::TestBody"));
     EXPECT_EQ(log.find("BEFORE"), std::string::npos);
     EXPECT_EQ(log.substr(log.size() - 2), "\n\n");
     EXPECT_EQ(Boxes(), CriticalBox);
+}
 
-    TestUtil::ClearLog("_error.txt");
+// A test of its own: where a death test's child is a new process (Windows),
+// it runs the test's earlier checks too, and a failed one would stop it.
+TEST_F(MemManTest, DamageOnBothSidesIsReportedFrontFirst) {
     InChild(1, [] {
         Widget* front = new2(Widget, Widget);
         reinterpret_cast<unsigned char*>(front)[-8] = 0;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need.
-# The one place where the package list lives; `make test`, `make demo` and CI call it.
+# The one place where the package list lives; `make test`, `make demo`, `make windows`
+# and CI call it.
 set -euo pipefail
 
 PACKAGES=(
@@ -12,6 +13,7 @@ PACKAGES=(
   xvfb xauth xdotool x11-utils imagemagick
   # X core fonts: without them SDL's message boxes cannot be drawn.
   xfonts-base
+  g++-mingw-w64-x86-64-posix googletest wine wine64 zip
 )
 
 missing=()

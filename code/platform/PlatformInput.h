@@ -9,9 +9,10 @@
 
 namespace Platform {
 
-enum class KeyboardStart { Started, NoInputSystem, NoCooperation };
+enum class KeyboardStart { Started, NoInputSystem, NoDevice, NoCooperation };
 
-// NoInputSystem without a window system, NoCooperation without the window.
+// NoInputSystem without an input system (a window system here), NoDevice
+// without a keyboard device, NoCooperation when the window cannot have it.
 KeyboardStart StartKeyboard(WindowHandle window);
 // False once after the window lost or regained the focus (the device must be
 // acquired again), and while the keyboard is not started.

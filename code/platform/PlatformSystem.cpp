@@ -353,6 +353,8 @@ std::string OperatingSystemName() {
     return std::string(name.sysname) + " " + name.release;
 }
 
+int OperatingSystemClass() { return 9; }
+
 std::string CpuVendor() {
 #if defined(__x86_64__) || defined(__i386__)
     unsigned a = 0, b = 0, c = 0, d = 0;

@@ -76,8 +76,14 @@ bool ShowMessageBox(const std::string& text, const std::string& caption, bool ye
 using MessageBoxHook = std::function<bool(const std::string& text, const std::string& caption, bool yesNo)>;
 void SetMessageBoxHook(MessageBoxHook hook);
 
-// "<system> <release>" and the CPU vendor (empty where there is none).
+// The system's name as the system information gives it ("<system> <release>"
+// outside Windows, the Windows version's text there) and the CPU vendor
+// (empty where there is none).
 std::string OperatingSystemName();
+// The version class of the system information: 0 unknown, 1 really old, 2 NT,
+// 3 95, 4 98, 5 ME, 6 2000, 7 XP, 8 2003, 9 really new. Every system other
+// than Windows counts as really new.
+int OperatingSystemClass();
 std::string CpuVendor();
 
 }  // namespace Platform

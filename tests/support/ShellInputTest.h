@@ -6,23 +6,14 @@
 #include <string>
 
 #include "MainGame.h"
+#include "TestUtil.h"
 #include "platform/PlatformSystem.h"
 #include "platform/PlatformWindow.h"
 #include "platform/PlatformWindowInternal.h"
 
 namespace ShellInputTest {
 
-// The command's standard output without its trailing line ends.
-inline std::string Shell(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
-        pclose(pipe);
-    }
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-    return out;
-}
+inline std::string Shell(const std::string& command) { return TestUtil::HostShell(command); }
 
 // Hands the window's messages to the window procedure for up to `ms`
 // milliseconds, or until `done` holds.

@@ -1,5 +1,7 @@
 #include "TestUtil.h"
 
+#include <gtest/gtest.h>
+
 #include "platform/PlatformSystem.h"
 
 #include <filesystem>
@@ -49,7 +51,9 @@ std::string BinaryDir() { return HALCYON_BINARY_DIR; }
 ScopedFolder::ScopedFolder(const std::string& name) {
     previous = fs::current_path().string();
     path = (fs::current_path() / name).string();
-    fs::remove_all(path);
+    // A death test's child that is a new process (Windows) starts in the
+    // program's first folder and enters the folder its parent made and uses.
+    if (!::testing::internal::InDeathTestChild()) fs::remove_all(path);
     fs::create_directories(path);
     fs::current_path(path);
 }

@@ -19,6 +19,9 @@ void AnswerBoxesByDefault();
 // Copies the repository's data folder (shaders, images, colour tables) into
 // the working folder, where the program reads it.
 void InstallDataFiles();
+// Runs a shell command of the machine (under Wine, of the Linux host) and
+// answers its standard output without the trailing line ends.
+std::string HostShell(const std::string& command);
 // The repository's folders, for data files and the built tools.
 std::string SourceDir();
 std::string BinaryDir();
