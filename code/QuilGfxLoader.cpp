@@ -195,11 +195,13 @@ Axis AxisAt(float position, int size) {
 // Red, green, blue and weight side by side: one multiply and one add per
 // sample, one division per texel. Each lane rounds as its own float would.
 typedef float Float4 __attribute__((vector_size(16)));
+typedef int32_t Int4 __attribute__((vector_size(16)));
 
-// Where one texel samples an image of a given size: four pixels, each a
-// column and a row, with their weights, in blending order.
+// Where one texel samples an image of a given size: four pixels, each an
+// offset into the image's rows laid end to end, with their weights, in
+// blending order.
 struct TexelSamples {
-    uint16_t column[4], row[4];
+    uint32_t offset[4];
     float weight[4];
 };
 
@@ -207,10 +209,10 @@ TexelSamples SamplesAt(int tx, int ty, int width, int height) {
     float u = 0, v = 0;
     DiamondToSquare(float(tx) * 0.015625f, float(ty) * 0.015625f, u, v);
     const Axis x = AxisAt(u * float(width) - 0.5f, width), y = AxisAt(v * float(height) - 0.5f, height);
-    return TexelSamples{{uint16_t(x.first), uint16_t(x.second), uint16_t(x.first), uint16_t(x.second)},
-                        {uint16_t(y.first), uint16_t(y.first), uint16_t(y.second), uint16_t(y.second)},
-                        {x.weight * y.weight, (1 - x.weight) * y.weight, x.weight * (1 - y.weight),
-                         (1 - x.weight) * (1 - y.weight)}};
+    const uint32_t top = uint32_t(y.first * width), bottom = uint32_t(y.second * width);
+    return TexelSamples{
+        {top + uint32_t(x.first), top + uint32_t(x.second), bottom + uint32_t(x.first), bottom + uint32_t(x.second)},
+        {x.weight * y.weight, (1 - x.weight) * y.weight, x.weight * (1 - y.weight), (1 - x.weight) * (1 - y.weight)}};
 }
 
 // The palette as (red, green, blue, 1), converted once per run rather than
@@ -223,30 +225,39 @@ struct FloatPalette {
     }
 };
 
-// The shape's pixels in one block, row after row.
+// The shape's pixels in one block, row after row, and the palette as this
+// shape sees it: its transparent colour all zero, so that a transparent
+// pixel adds neither colour nor weight without a test per sample (adding
+// zero leaves every sum exactly as skipping it would).
 struct FlatShape {
     std::vector<uint8_t> pixels;
-    int width = 0;
-    uint8_t transparent = 0;
-    explicit FlatShape(const Shape& shape) : transparent(shape.transparent) {
-        width = shape.rows.empty() ? 0 : int(shape.rows[0].size());
-        for (const std::vector<uint8_t>& row : shape.rows) pixels.insert(pixels.end(), row.begin(), row.end());
+    FloatPalette palette;
+    explicit FlatShape(const Shape& shape, const FloatPalette& shared) : palette(shared) {
+        for (const std::vector<uint8_t>& row : shape.rows)
+            pixels.insert(pixels.end(), row.begin(), row.end());
+        palette.rgb1[shape.transparent] = Float4{0, 0, 0, 0};
     }
 };
 
-// Transparent pixels add neither colour nor weight; with no weight at all
-// the texel is black. Alpha is always full.
-uint32_t BlendTexel(const FlatShape& shape, const FloatPalette& palette, const TexelSamples& samples,
-                    uint32_t bitsPerTexel) {
-    Float4 sum = {0, 0, 0, 0};
-    for (int i = 0; i < 4; ++i) {
-        const uint8_t index = shape.pixels[size_t(samples.row[i]) * size_t(shape.width) + samples.column[i]];
-        if (index != shape.transparent) sum += palette.rgb1[index] * samples.weight[i];
-    }
+// With no weight at all the texel is black. Alpha is always full. Inlined
+// into the texture loop, where a call per texel cost as much as the blend.
+inline __attribute__((always_inline)) uint32_t BlendTexel(const FlatShape& shape, const TexelSamples& samples,
+                                                          uint32_t bitsPerTexel) {
+    const uint8_t* pixels = shape.pixels.data();
+    const Float4* rgb1 = shape.palette.rgb1;
+    Float4 sum = rgb1[pixels[samples.offset[0]]] * samples.weight[0];
+    sum += rgb1[pixels[samples.offset[1]]] * samples.weight[1];
+    sum += rgb1[pixels[samples.offset[2]]] * samples.weight[2];
+    sum += rgb1[pixels[samples.offset[3]]] * samples.weight[3];
     if (sum[3] > 0) sum /= sum[3];
-    if (bitsPerTexel == 32) return 0xFF000000u | uint32_t(sum[0]) << 16 | uint32_t(sum[1]) << 8 | uint32_t(sum[2]);
-    sum *= 0.0625f;
-    return 0xF000u | uint32_t(sum[0]) << 8 | uint32_t(sum[1]) << 4 | uint32_t(sum[2]);
+    // Every lane lies in [0, 256): truncating all four at once equals
+    // truncating each to an unsigned integer.
+    if (bitsPerTexel == 32) {
+        const Int4 c = __builtin_convertvector(sum, Int4);
+        return 0xFF000000u | uint32_t(c[0]) << 16 | uint32_t(c[1]) << 8 | uint32_t(c[2]);
+    }
+    const Int4 c = __builtin_convertvector(sum * 0.0625f, Int4);
+    return 0xF000u | uint32_t(c[0]) << 8 | uint32_t(c[1]) << 4 | uint32_t(c[2]);
 }
 
 int ShapeWidth(const Shape& shape) { return shape.rows.empty() ? 0 : static_cast<int>(shape.rows[0].size()); }
@@ -258,7 +269,7 @@ uint32_t FloorTexel(const Shape& shape, int tx, int ty, uint32_t bitsPerTexel) {
     const int width = ShapeWidth(shape), height = ShapeHeight(shape);
     // An empty image has nothing to sample: opaque black.
     if (width == 0 || height == 0) return bitsPerTexel == 32 ? 0xFF000000u : 0xF000u;
-    return BlendTexel(FlatShape(shape), FloatPalette(), SamplesAt(tx, ty, width, height), bitsPerTexel);
+    return BlendTexel(FlatShape(shape, FloatPalette()), SamplesAt(tx, ty, width, height), bitsPerTexel);
 }
 
 namespace {
@@ -285,10 +296,10 @@ void WriteFloorTexels(const Shape& shape, const FloatPalette& palette, SamplePla
                       uint32_t pitch, uint32_t bits) {
     const int width = ShapeWidth(shape), height = ShapeHeight(shape);
     const std::vector<TexelSamples>* plan = width && height ? &plans.For(width, height) : nullptr;
-    const FlatShape flat(shape);
+    const FlatShape flat(shape, palette);
     for (int ty = 0; ty < FloorTextureSize; ++ty, to += pitch)
         for (int tx = 0; tx < FloorTextureSize; ++tx) {
-            const uint32_t texel = plan ? BlendTexel(flat, palette, (*plan)[size_t(ty * FloorTextureSize + tx)], bits)
+            const uint32_t texel = plan ? BlendTexel(flat, (*plan)[size_t(ty * FloorTextureSize + tx)], bits)
                                         : FloorTexel(shape, tx, ty, bits);
             if (bits == 32) {
                 std::memcpy(to + tx * 4, &texel, 4);
