@@ -170,26 +170,10 @@ BENCHMARK(BM_LoadItemModelsCold)->Unit(benchmark::kMillisecond);
 void BM_LoadItemModelsCached(benchmark::State& state) { LoadAllItems(state, false); }
 BENCHMARK(BM_LoadItemModelsCached)->Unit(benchmark::kMillisecond);
 
-// The repository's data/items/, or, before it has models, fifteen boxes of
-// twelve chunks (about 400 triangles each) written here.
+// The repository's data/items/, copied so that the cache files land here.
 void InstallItems(const fs::path& repository) {
     fs::create_directories("data/items");
-    if (fs::exists(repository / "data" / "items"))
-        fs::copy(repository / "data" / "items", "data/items", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    if (!ItemModels().empty()) return;
-    for (int m = 0; m < 15; ++m) {
-        std::string text = "RandomID { " + std::to_string(m + 1) + " }\nMesh { Name { m }\n";
-        for (int c = 0; c < 12; ++c) {
-            text += "Chunk { Vertices { PNC 102\n";
-            for (int v = 0; v < 102; ++v)
-                text += std::to_string(v % 17) + " " + std::to_string(v / 17) + " " + std::to_string(c) +
-                        " 0 0 1 0.5 0.5 0.5 1\n";
-            text += "} Indices { 102";
-            for (int i = 0; i < 102; ++i) text += " " + std::to_string(i);
-            text += " } }\n";
-        }
-        WriteText("data/items/model" + std::to_string(m) + ".mbm", text + "}\nBone { Name { b } Mesh { m } }\n");
-    }
+    fs::copy(repository / "data" / "items", "data/items", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
 }
 
 }  // namespace
