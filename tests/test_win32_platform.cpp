@@ -46,12 +46,14 @@ TEST(OsVersion, GetVersionExNumbersGiveTheirClassAndText) {
 
 namespace {
 
-// Presses `key` in the box with this caption once it is on screen.
+// Presses `key` in the box with this caption once it is on screen (mapped:
+// a key sent while Wine is still setting the box up is lost).
 std::thread AnswerBox(const std::string& caption, const std::string& key) {
     return std::thread([=] {
-        TestUtil::HostShell("for i in $(seq 150); do id=$(xwininfo -root -tree | grep '\"" + caption +
-                            "\"' | awk '{print $1}' | head -1); [ -n \"$id\" ] && break; sleep 0.1; done; "
-                            "[ -n \"$id\" ] && xdotool windowfocus --sync $id sleep 0.3 key " + key);
+        TestUtil::HostShell("for i in $(seq 300); do id=$(xwininfo -root -tree | grep '\"" + caption +
+                            "\"' | awk '{print $1}' | head -1); [ -n \"$id\" ] && xwininfo -id $id | grep -q "
+                            "IsViewable && break; id=; sleep 0.1; done; [ -n \"$id\" ] && timeout 10 xdotool "
+                            "windowfocus --sync $id sleep 0.5 key " + key);
     });
 }
 
