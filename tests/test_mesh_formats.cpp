@@ -38,7 +38,6 @@ TEST_F(Formats, BrokenTextGetsItsReport) {
          "Error parsing mesh: expected integer... but found: y\nErrors occured parsing the file t.mbm\n"
          "  error stack: Indices Chunk Mesh(name=m)    \n"},
         {"Bone Name", false, "Error parsing mesh: expected {... but found: Name\n"},
-        {"RandomID 1 Bone { Name { b } }", false, "Error parsing mesh: expected {... but found: 1\n"},
         {"Bone { Name { b c } }", false, "Error parsing mesh: expected }... but found: c\n"},
         {"Bone { Name { b }", false, "Error parsing mesh: expected }... but found: \n"},
         {"Thing }", false, "Error parsing mesh: unexpected } while trying to skip scope.\n"},

@@ -112,17 +112,6 @@ TEST_F(SceneStack, UncoveredSceneGetsNoActivateJustTheNextFrame) {
                                                  "Over.deleted"}));
 }
 
-TEST_F(SceneStack, RemovingTheLastSceneEndsTheLoopAfterDeletingIt) {
-    JournalScene* only = Make("Only");
-    SceneManager::AddScene(only);
-    only->onUpdate = [] { SceneManager::RemoveScene(); };
-    size_t live = MemTrack::LiveAllocationCount();
-    SceneManager::Update(0.1f);
-    EXPECT_FALSE(RunningFlag);
-    EXPECT_EQ(MemTrack::LiveAllocationCount(), live - 1);
-    EXPECT_EQ(journal.back(), "Only.deleted");
-}
-
 TEST_F(SceneStack, RemovalFromAnEmptyStackAndANullSceneAreReportedAndChangeNothing) {
     SceneManager::RemoveScene();
     std::string log = TestUtil::ReadFile("_error.txt");
