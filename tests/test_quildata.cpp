@@ -26,8 +26,6 @@ std::string Record() {
 
 TEST(PlayerIni, KeysVersionsAndMessages) {
     TestUtil::ScopedFolder folder("ini");
-    std::string old = GoodIni;
-    old.replace(0, 4, "V1.5");
     const std::string complete = "V1.6\nName=N\nPassword=P\nColors=C\nDesc=D\n";
     struct Case {
         const char* file;
@@ -36,13 +34,7 @@ TEST(PlayerIni, KeysVersionsAndMessages) {
         std::string record, log;
     } cases[] = {
         {"good.ini", GoodIni, true, "Orla|s3cret|#!!!!!!!!!!|A quiet traveller.|1|2|loaded", ""},
-        {"old.ini", old, true, "Orla|s3cret|#!!!!!!!!!!|A quiet traveller.|1|2|loaded",
-         "Warning: player ini file \"old.ini\" not a recognized version.\n"},
         {"absent.ini", "", false, "||||0|0", "Failed to open player ini file: absent.ini\n"},
-        // Keys after the first empty line are not read; values read before the
-        // failure stay, as the record is never cleared.
-        {"gap.ini", "V1.6\nName=A\nPassword=B\n\nColors=C\nDesc=D\nSpec=11\n", false, "A|B|||0|0",
-         "Error: Could not load all vital data fields from player .ini: gap.ini\n"},
         // Desc is tested first, so the mixed line is a Desc line, cut by 5 bytes.
         {"mixed.ini", "V1.6\nColors=abcDesc=x\nName=N\nPassword=P\nColors=C\nSpec=34\n", true,
          "N|P|C|s=abcDesc=x|3|4|loaded", ""},
