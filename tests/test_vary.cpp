@@ -25,6 +25,10 @@ TEST_F(VaryTest, EachFormConvertsToTheOthers) {
         {-1.7f, -1, -1.7f, "-1.700000"},
         {1e20f, INT_MAX, 1e20f, nullptr},
         {-1e20f, INT_MIN, -1e20f, nullptr},
+        // The floats nearest the ends of the range: the largest below 2^31 is
+        // no limit, and -2^31 + 0.5 is cut toward zero.
+        {2147483520.0f, 2147483520, 2147483520.0f, nullptr},
+        {-2147483648.0f, -2147483647, -2147483648.0f, nullptr},
         {"12abc", 12, 12, nullptr},
         {"  -42 7", -42, -42, nullptr},
         {"1.5e2x", 1, 150, nullptr},
