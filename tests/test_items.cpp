@@ -120,8 +120,8 @@ TEST_F(Items, TableLinesAreCheckedAndReported) {
 
 // The camera looks along the column x = 5; cells on it project where
 // G::Project says.
-TEST_F(Items, ModelsStandOnTheirCellsAndUnlistedNumbersShowThePlaceholder) {
-    Make("10\n3 red.mbm\n");
+TEST_F(Items, ModelsStandOnTheirCellsUnlistedNumbersShowThePlaceholderAndTexturesAreReplaced) {
+    Make("10\n1 chest.mbm\n2 chest.mbm oak.bmp pine.bmp\n3 red.mbm\n");
     TheWorldMap.SetObject(5, 5, 3);
     TheWorldMap.SetObject(5, 8, 7);   // unlisted: placeholder
     TheWorldMap.SetObject(5, 3, 11);  // above the maximum: nothing
@@ -134,10 +134,7 @@ TEST_F(Items, ModelsStandOnTheirCellsAndUnlistedNumbersShowThePlaceholder) {
     int brightest = 0;
     for (uint32_t c : all.data) brightest = std::max(brightest, GLTest::RedOf(c));
     EXPECT_GT(brightest, 230);
-}
 
-TEST_F(Items, TextureReplacementShowsBothWoods) {
-    Make("10\n1 chest.mbm\n2 chest.mbm oak.bmp pine.bmp\n");
     TheWorldMap.SetObject(5, 5, 1);
     TheWorldMap.SetObject(5, 8, 2);
     DrawFrame();

@@ -1,26 +1,18 @@
 // The item models, their textures and the item table: what makeitems writes
 // is what the repository holds, every model loads through the game's loader
 // without a report and keeps what the loader does not check (winding against
-// the normals, the triangle budget), every object number of the sample maps
-// has a model, and each model shows its outside to the game's camera under
-// the item renderer's cull mode.
+// the normals, the triangle budget), and every object number of the sample
+// maps has a model.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <functional>
-#include <map>
 #include <set>
-#include <sstream>
 
 #include "GBMesh.h"
-#include "GLRender.h"
 #include "GLTestContext.h"
-#include "ItemModels.h"
 #include "ItemsFolder.h"
-#include "Math3D.h"
 #include "SampleLayout.h"
 #include "SampleWorld.h"
 #include "TestUtil.h"
@@ -134,93 +126,26 @@ TEST_F(ItemFiles, EveryModelLoadsCleanlyWoundOutwardAndWithinTheBudget) {
     EXPECT_EQ(Load("items\\turned.mbm").problem, "triangle wound against its normals");
 }
 
+// items.txt is EncodeItemTable's text, as the committed files show.
 TEST_F(ItemFiles, EveryObjectOfTheSampleMapsHasAModel) {
-    std::vector<std::string> lines;
-    std::istringstream table(TestUtil::ReadFile("items/items.txt"));
-    for (std::string line; std::getline(table, line);) lines.push_back(line);
-    ASSERT_FALSE(lines.empty());
-    const int highest = std::atoi(lines[0].c_str());
-    std::map<int, std::vector<std::string>> entries;
-    for (size_t i = 1; i < lines.size(); ++i) {
-        std::istringstream words(lines[i]);
-        int number = 0;
-        words >> number;
-        std::vector<std::string>& tokens = entries[number];
-        for (std::string w; words >> w;) tokens.push_back(w);
-        ASSERT_TRUE(number >= 1 && number <= highest && tokens.size() % 2 == 1) << lines[i];
-        EXPECT_TRUE(fs::exists("items/" + tokens[0])) << lines[i];
-        for (size_t k = 1; k < tokens.size(); k += 2) {
-            EXPECT_NE(TestUtil::ReadFile("items/" + tokens[0]).find(" " + tokens[k] + " "), std::string::npos) << lines[i];
-            EXPECT_TRUE(fs::exists("items/" + tokens[k + 1])) << lines[i];
+    std::set<int> listed;
+    const int highest = std::stoi(TestUtil::ReadFile("items/items.txt"));  // the table's first line
+    for (const ItemEntry& entry : ItemTable()) {
+        listed.insert(entry.number);
+        EXPECT_TRUE(entry.number >= 1 && entry.number <= highest) << entry.model;
+        const std::string model = TestUtil::ReadFile("items/" + entry.model);
+        EXPECT_FALSE(model.empty()) << entry.model;
+        for (const auto& [used, instead] : entry.replacements) {
+            EXPECT_NE(model.find(" " + used + " "), std::string::npos) << entry.model << " " << used;
+            EXPECT_TRUE(fs::exists("items/" + instead)) << instead;
         }
     }
-    EXPECT_EQ(entries[int(Item::WalnutChest)].size(), 7u) << "the walnut chest swaps all three oak textures";
     for (const SampleMap& map : {BuildVillage(), BuildIsland(), BuildMeadowDream()})
         for (int y = 0; y < map.GridSize(); ++y)
             for (int x = 0; x < map.GridSize(); ++x)
                 if (const int object = map.ObjectAt(x, y)) {
-                    EXPECT_TRUE(entries.count(object)) << "object " << object;
+                    EXPECT_TRUE(listed.count(object)) << "object " << object;
                 }
-}
-
-// Draws a model at the origin with its bones placed, each vertex coloured by
-// its normal, so that an inside face looks unlike the outside one before it.
-void DrawByNormals(const Model& model) {
-    std::map<std::string, Frame> world;
-    std::function<void(const std::string&, const Frame&)> place = [&](const std::string& name, const Frame& parent) {
-        for (const ModelBone& bone : model.bones)
-            if (bone.name == name) {
-                world[name] = Compose(parent, bone.local);
-                for (const std::string& child : bone.children) place(child, world[name]);
-            }
-    };
-    place(model.bones.front().name, Frame{});
-    G::IMBegin(G::IMPrimitive::Triangles);
-    for (const ModelBone& bone : model.bones)
-        for (const ModelMesh& mesh : model.meshes)
-            for (const ModelChunk& chunk : mesh.chunks)
-                for (uint16_t i : chunk.indices) {
-                    if (mesh.name != bone.mesh) continue;
-                    const Vec3 n = ApplyDirection(world[bone.name], chunk.vertices[i].normal);
-                    const Vec3 p = Apply(world[bone.name], chunk.vertices[i].position);
-                    G::IMColor(0.5f + 0.5f * n.x, 0.5f + 0.5f * n.y, 0.5f + 0.5f * n.z);
-                    G::IMVertex(p.x, p.y, p.z);
-                }
-    G::IMEnd();
-}
-
-// The camera of the world view at its starting angle, looking at cell (0, 0).
-GLTest::Pixels Render(const Model& model, G::CullMode cull) {
-    G::Clear(0xFF000000, true, true, false);
-    SmoothCamera camera;
-    camera.SetUp({0, 0, 1}, true);
-    camera.SetTarget({0, 0, 0}, true);
-    camera.SetPosition({6.8f * std::cos(0.7853982f), 6.8f * std::sin(0.7853982f), 7.9f}, true);
-    G::SetPerspectiveView(0, 0, 800, 600, 1, 100);
-    G::Apply(camera);
-    G::SetCullMode(cull);
-    DrawByNormals(model);
-    return GLTest::ReadPixels(200, 100, 400, 400);
-}
-
-using ItemView = GLTest::Suite;
-
-// With culling off a closed model shows its outside anyway; culling back
-// faces as the item renderer does must then change next to nothing. A face
-// wound the wrong way would leave a hole or show the inside.
-TEST_F(ItemView, ModelsShowTheirOutsideWhenBackFacesAreCulled) {
-    for (const ItemModel& item : ItemModels()) {
-        const Model model = item.make();
-        const GLTest::Pixels all = Render(model, G::CullMode::None), culled = Render(model, G::CullMode::FrontCW);
-        int lit = 0, changed = 0;
-        for (size_t i = 0; i < all.data.size(); ++i) {
-            lit += all.data[i] != 0;
-            changed += !GLTest::Near(all.data[i], culled.data[i], 8);
-        }
-        EXPECT_GT(lit, 400) << item.fileName << " is in view";
-        EXPECT_LE(changed * 100, lit) << item.fileName << " shows holes or its inside with back faces culled: the"
-                                      << " models' winding and the camera's handedness disagree";
-    }
 }
 
 }  // namespace

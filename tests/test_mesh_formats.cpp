@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <memory>
 
 #include "GBMesh.h"
 #include "GBMesh_BMBM.h"
@@ -22,12 +21,7 @@ std::string ErrorText() { return TestUtil::ReadFile("_error.txt"); }
 
 class Formats : public GLTest::Suite {
 protected:
-    void SetUp() override {
-        GLTest::Suite::SetUp();
-        folder = std::make_unique<TestUtil::ScopedFolder>("formats");
-    }
-    void TearDown() override { folder.reset(); }
-    std::unique_ptr<TestUtil::ScopedFolder> folder;
+    TestUtil::ScopedFolder folder{"formats"};
 };
 
 TEST_F(Formats, BrokenTextGetsItsReport) {
@@ -44,7 +38,6 @@ TEST_F(Formats, BrokenTextGetsItsReport) {
          "Error parsing mesh: expected integer... but found: y\nErrors occured parsing the file t.mbm\n"
          "  error stack: Indices Chunk Mesh(name=m)    \n"},
         {"Bone Name", false, "Error parsing mesh: expected {... but found: Name\n"},
-        {"RandomID 1 Bone { Name { b } }", false, "Error parsing mesh: expected {... but found: 1\n"},
         {"Bone { Name { b c } }", false, "Error parsing mesh: expected }... but found: c\n"},
         {"Bone { Name { b }", false, "Error parsing mesh: expected }... but found: \n"},
         {"Thing }", false, "Error parsing mesh: unexpected } while trying to skip scope.\n"},
@@ -216,7 +209,6 @@ TEST_F(Formats, ADamagedCacheFallsBackToTheTextAndIsRewritten) {
     const Case cases[] = {
         {bytes.substr(0, 4), "Binary mesh data ends without its end byte.\n"},
         {bytes.substr(0, 40), "Problem during loading a binary mesh...\n"},
-        {bytes.substr(0, bytes.size() / 2), "Problem during loading a binary mesh...\n"},
         {bytes.substr(0, bytes.size() - 1), "Binary mesh data ends without its end byte.\n"},
         {badType, "Bad TYPE byte in DoLoadBMBMHierarchy.\n"},
         {badChild, "Bone root asked for child xidbone but it wasn't found...\n"},

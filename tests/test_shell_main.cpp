@@ -4,7 +4,6 @@
 
 #include "CMemMan.h"
 #include "GLDevice.h"
-#include "InputState.h"
 #include "LogFile.h"
 #include "MainGame.h"
 #include "SceneManager.h"
@@ -12,7 +11,6 @@
 #include "platform/PlatformSystem.h"
 #include "platform/PlatformWindow.h"
 
-#include <cstdlib>
 #include <sys/resource.h>
 
 namespace {
@@ -60,17 +58,13 @@ TEST(EntryPoint, RunsFramesAndEndsWhenTheSceneRemovesItself) {
     EXPECT_EQ(Platform::MainWindow(), nullptr);
     EXPECT_EQ(MemTrack::LiveAllocationCount(), live);
 
+    // The driver and extension lines themselves are the device's; here only their place in the run.
     std::string stat = TestUtil::ReadFile("_stat.txt");
     EXPECT_EQ(stat.rfind("OS Version: ", 0), 0u) << stat;
     size_t info = stat.find("\nOpenGL info:\n  vender: ");
-    size_t check = stat.find("Checking OpenGL Extensions:\nGL_ARB_vertex_buffer_object supported.\n");
-    size_t last = stat.find("GL_ARB_texture_mirrored_repeat supported.\n\n");
     size_t fps = stat.find("average FPS for invididual scenes:\n  -ShortScene (over 0 seconds): ");
     ASSERT_NE(info, std::string::npos) << stat;
-    EXPECT_LT(info, check);
-    EXPECT_LT(check, last);
-    EXPECT_LT(last, fps) << stat;
-    EXPECT_EQ(TestUtil::CountOf(stat, " supported.\n"), 12);
+    EXPECT_LT(info, fps) << stat;
     EXPECT_EQ(TestUtil::CountOf(stat, "average FPS"), 1);
     EXPECT_NE(stat.find(" frames/sec\n\n", fps), std::string::npos) << stat;
     EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
@@ -91,24 +85,6 @@ TEST(FrameTiming, NoFrameWithinTheThresholdAndSkippedTimeCarriesOver) {
     EXPECT_FLOAT_EQ(seconds, 2.0f);
 }
 
-TEST(WindowProcedure, CharactersFirstThenMouseThenWindowMessages) {
-    TypedCharQueue::Clear();
-    Platform::WindowMessage typed;
-    typed.kind = Platform::MessageKind::Char;
-    typed.code = 'q';
-    EXPECT_EQ(MainWindowProc(typed), 0);
-    EXPECT_EQ(TypedCharQueue::NextTypedChar(), 'q');
-    Platform::WindowMessage move;
-    move.kind = Platform::MessageKind::MouseMove;
-    move.x = 33;
-    move.y = 44;
-    MainWindowProc(move);
-    int32_t x = 0, y = 0;
-    MouseState::GetPosition(x, y);
-    EXPECT_EQ(x, 33);
-    EXPECT_EQ(y, 44);
-}
-
 TEST(WindowProcedure, DeactivationLowersThePriorityAndActivationRestoresIt) {
     // Start from a niceness of our own, which activation must not "normalise" away.
     ASSERT_EQ(setpriority(PRIO_PROCESS, 0, 2), 0);
@@ -119,33 +95,4 @@ TEST(WindowProcedure, DeactivationLowersThePriorityAndActivationRestoresIt) {
     message.kind = Platform::MessageKind::Activate;
     MainWindowProc(message);
     EXPECT_EQ(getpriority(PRIO_PROCESS, 0), 2);
-}
-
-TEST(EntryPoint, WithoutADisplayTheProgramSaysSoAndReturnsOne) {
-    TestUtil::ScopedFolder folder("nodisplay");
-    std::string program = TestUtil::BinaryDir() + "/halcyon";
-    int status = std::system(("env -u DISPLAY -u WAYLAND_DISPLAY " + program + " 2>stderr.txt").c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
-    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "couldn't register window class");
-    EXPECT_NE(TestUtil::ReadFile("stderr.txt").find("couldn't register window class"), std::string::npos);
-}
-
-TEST(EntryPoint, ProgramInAFolderWithoutCharactersWaitsOnTheChooserUntilAskedToQuit) {
-    TestUtil::ScopedFolder folder("terminate");
-    std::string program = TestUtil::BinaryDir() + "/halcyon";
-    // SIGTERM reaches the program as a quit: the normal shut-down follows.
-    std::string exitCode = [&] {
-        std::string out;
-        FILE* pipe = popen(("( " + program + " >stdout.txt 2>stderr.txt & p=$!; sleep 2; kill -TERM $p; wait $p; echo $? )").c_str(), "r");
-        char buffer[16] = {};
-        if (pipe && std::fgets(buffer, sizeof buffer, pipe)) out = buffer;
-        if (pipe) pclose(pipe);
-        return out;
-    }();
-    EXPECT_EQ(exitCode, "0\n");
-    EXPECT_NE(TestUtil::ReadFile("_error.txt").find("No valid player .ini files found.\n"), std::string::npos);
-    std::string stat = TestUtil::ReadFile("_stat.txt");
-    EXPECT_EQ(TestUtil::CountOf(stat, "average FPS"), 1) << stat;
-    EXPECT_NE(stat.find("  -CChooseINI (over "), std::string::npos) << stat;
 }
