@@ -1,57 +1,50 @@
-// The end-to-end harness: a sample game folder made by the sample generator,
-// the real halcyon program started in it on the test's display, real input
-// through xdotool, screenshots, and a scripted game server in the test that
-// records every byte the client sends. Each end-to-end program is one source
-// file, so the harness lives in this header.
+// The end-to-end harness: the real halcyon program in a generated sample game
+// folder, real input through xdotool, screenshots, and a scripted game server.
 #pragma once
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "SampleFolder.h"
-#include "ScriptServer.h"
+#include "NetTestFixture.h"
 #include "TestUtil.h"
 
 namespace GameRun {
 
-using GameTest::ScriptServer;
-using GameTest::WaitUntil;
+using NetTest::ScriptServer;
+using NetTest::WaitUntil;
 
 inline std::string Quoted(const std::string& text) {
     std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 }
 
-// Runs a shell command; its standard output without the last line feed.
 inline std::string Shell(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-        pclose(pipe);
-    }
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-    return out;
+    return TestUtil::HostShell(command);
 }
 
-inline bool IsBright(int r, int g, int b) { return r > 150 && g > 150 && b > 150; }
+inline bool IsBright(int r, int g, int b) {
+    return r > 150 && g > 150 && b > 150;
+}
+// Pink of the lines that start with "*".
+inline bool IsStarPink(int r, int g, int b) {
+    return r > 200 && g > 110 && g < 215 && b > 110 && b < 215 && r - g > 35;
+}
 
 // Pixels of a screenshot, 8-bit RGB rows top first.
 struct Picture {
     int width = 0, height = 0;
     std::vector<uint8_t> rgb;
-    bool Loaded() const { return width > 0; }
     // Pixels in the rectangle for which `match` holds.
     int Count(int x, int y, int w, int h, const std::function<bool(int, int, int)>& match) const {
         int count = 0;
@@ -64,19 +57,18 @@ struct Picture {
     }
 };
 
-// The halcyon program running in a game folder. Killed when it goes, if it
-// is still running.
+// Killed when it goes, if it is still running.
 class Client {
-public:
+  public:
     explicit Client(const std::string& gameFolder) : folder(gameFolder) {
         std::string binary = TestUtil::BinaryDir() + "/halcyon";
         std::system(("cd " + Quoted(folder) + " && rm -f halcyon.pid halcyon.exit && ( " + Quoted(binary) +
                      " > halcyon.out 2>&1 & echo $! > halcyon.pid; wait $!; echo $? > halcyon.exit ) >/dev/null 2>&1 &")
                         .c_str());
-        // Generous waits: they end as soon as the condition holds, and a
-        // sanitizer build on a busy machine starts slowly.
+        // Generous waits: a sanitizer build on a busy machine starts slowly.
         WaitUntil(15, [&] { return !(pid = Log("halcyon.pid")).empty() && pid.back() == '\n'; });
-        while (!pid.empty() && pid.back() == '\n') pid.pop_back();
+        while (!pid.empty() && pid.back() == '\n')
+            pid.pop_back();
         startProblem = "no process";
         if (pid.empty()) return;
         // A program that cannot show its window exits; one that runs on
@@ -102,22 +94,15 @@ public:
         WaitExit(5);
     }
     bool Started() const { return !window.empty(); }
-    // Why the start failed, for the test log.
     const std::string& StartProblem() const { return startProblem; }
     bool Running() const { return !pid.empty() && Log("halcyon.exit").empty(); }
     // Real key presses (xdotool key names), each held long enough that the
-    // once-a-frame keyboard snapshot sees it even when a sanitizer build on a
-    // busy machine draws a frame in a tenth of a second. Focus goes back to this window
-    // before every input: other test programs share the display.
+    // once-a-frame keyboard snapshot sees it even at ten frames a second.
+    // Focus comes back before every input: other programs share the display.
     void Keys(const std::string& keys) {
-        std::string command = Focus();
-        size_t start = 0;
-        while (start < keys.size()) {
-            size_t end = std::min(keys.find(' ', start), keys.size());
-            std::string key = keys.substr(start, end - start);
-            if (!key.empty()) command += " keydown " + key + " sleep 0.2 keyup " + key + " sleep 0.06";
-            start = end + 1;
-        }
+        std::string command = Focus(), key;
+        for (std::istringstream in(keys); in >> key;)
+            command += " keydown " + key + " sleep 0.2 keyup " + key + " sleep 0.06";
         Shell(command + " 2>/dev/null");
     }
     void Type(const std::string& text) { Shell(Focus() + " type --delay 20 " + Quoted(text) + " 2>/dev/null"); }
@@ -125,10 +110,6 @@ public:
     void Click(int x, int y) {
         Shell(Focus() + " mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
               " sleep 0.05 mousedown 1 sleep 0.15 mouseup 1 2>/dev/null");
-    }
-    void Wheel(int button, int times) {
-        Shell(Focus() + " click --repeat " + std::to_string(times) + " --delay 60 " + std::to_string(button) +
-              " 2>/dev/null");
     }
     Picture Screenshot(const std::string& savedAs) {
         Picture picture;
@@ -146,33 +127,28 @@ public:
         }
         return Picture();
     }
-    // SIGTERM, as the system asks a program to quit; waits for the exit.
-    bool Terminate(double seconds) {
+    // SIGTERM, as the system asks a program to quit: true when it exits with 0 within `seconds`.
+    bool QuitsCleanly(double seconds) {
         Shell("kill -TERM " + pid + " 2>/dev/null");
-        return WaitExit(seconds);
+        return WaitExit(seconds) && std::atoi(Log("halcyon.exit").c_str()) == 0;
     }
     bool WaitExit(double seconds) {
         return WaitUntil(seconds, [&] { return !Log("halcyon.exit").empty(); });
     }
-    int ExitCode() const {
-        std::string code = Log("halcyon.exit");
-        return code.empty() ? -1 : std::atoi(code.c_str());
-    }
     std::string Log(const char* name) const { return TestUtil::ReadFile(folder + "/" + name); }
 
-private:
+  private:
     std::string Focus() const { return "xdotool windowfocus --sync " + window; }
     std::string folder, pid, window, startProblem;
 };
 
 // A fresh sample game folder named for the running test, with the system's
-// data copied in; StartClient names the servers and starts the program at
-// the chooser.
+// data copied in.
 class GameRunTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        folder = (std::filesystem::current_path() /
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name()).string();
+        folder = (std::filesystem::current_path() / ::testing::UnitTest::GetInstance()->current_test_info()->name())
+                     .string();
         std::filesystem::remove_all(folder);
         ASSERT_TRUE(GenerateSampleFolder(folder));
         std::filesystem::copy(TestUtil::SourceDir() + "/data", folder + "/data",
@@ -192,4 +168,4 @@ protected:
     std::unique_ptr<Client> client;
 };
 
-}  // namespace GameRun
+} // namespace GameRun

@@ -1,17 +1,15 @@
-// A hostile or broken game server against the real halcyon program: each
-// case replays one kind of cheap, abusive traffic for a few seconds and then
-// checks that the client stayed bounded and usable: resident memory, a typed
-// line reaching the server, SIGTERM ending the run at once with exit 0, and
-// the logs under their ceiling.
+// A hostile or broken game server against the real halcyon program: after a
+// few seconds of one kind of cheap, abusive traffic the client must still be
+// bounded (memory, logs), usable (a typed line) and quit at once.
 #include <gtest/gtest.h>
 
 #include "GameProtocol.h"
 #include "GameRun.h"
 #include "LogFile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <thread>
 
 using namespace GameRun;
@@ -27,7 +25,9 @@ const long MemoryCeilingKb = 0;
 const long MemoryCeilingKb = 300 * 1024;
 #endif
 
-std::string Cell(int x, int y) { return EncodeBase95(x, true) + EncodeBase95(y, true); }
+std::string Cell(int x, int y) {
+    return EncodeBase95(x, true) + EncodeBase95(y, true);
+}
 
 // The i-th piece of a flood; an empty piece ends it early.
 typedef std::function<std::string(size_t i)> FloodPiece;
@@ -43,7 +43,8 @@ struct HostileCase {
 
 std::string Repeated(const std::string& line, size_t bytes) {
     std::string out;
-    while (out.size() < bytes) out += line;
+    while (out.size() < bytes)
+        out += line;
     return out;
 }
 
@@ -55,7 +56,8 @@ std::string AvatarLines(size_t first, size_t count) {
 }
 
 const HostileCase Cases[] = {
-    {"TextFlood", [](size_t) { return Repeated("(Somebody floods the room with a rather ordinary line\n", 64 * 1024); }},
+    {"TextFlood",
+     [](size_t) { return Repeated("(Somebody floods the room with a rather ordinary line\n", 64 * 1024); }},
     {"AvatarsOnDistinctCells", [](size_t i) { return i < 20 ? AvatarLines(i * 10000, 10000) : std::string(); }},
     {"NoLineFeed", [](size_t) { return std::string(1024 * 1024, 'x'); }},
     {"PortalsWithLongTexts",
@@ -68,11 +70,11 @@ const HostileCase Cases[] = {
     {"HugeMapNamedAgainAndAgain", [](size_t i) { return i < 100 ? std::string(";huge.map\n") : std::string(); }},
     {"DreamsFromASilentFileServer",
      [](size_t i) { return i < 300 ? "]q dream" + std::to_string(i) + "\n" : std::string(); },
-     "Welcome to the test server.\n", true},
-    {"MissingImageDrawnEveryFrame", [](size_t) { return std::string(); }},
-};
+     "Welcome to the test server.\n", true}};
 
-std::string CaseName(const testing::TestParamInfo<HostileCase>& info) { return info.param.name; }
+std::string CaseName(const testing::TestParamInfo<HostileCase>& info) {
+    return info.param.name;
+}
 
 // Resident memory of a process in KB, 0 when it cannot be read.
 long ResidentKb(const std::string& pid) {
@@ -81,36 +83,25 @@ long ResidentKb(const std::string& pid) {
     return at == std::string::npos ? 0 : std::atol(status.c_str() + at + 6);
 }
 
-uintmax_t FileSize(const std::string& path) {
-    std::error_code ec;
-    uintmax_t size = std::filesystem::file_size(path, ec);
-    return ec ? 0 : size;
-}
-
 class HostileServer : public GameRunTest, public testing::WithParamInterface<HostileCase> {
-protected:
+  protected:
     void TearDown() override {
         stopFlood = true;
         if (flood.joinable()) flood.join();
         GameRunTest::TearDown();
-        for (NET::Client* link : fileLinks) delete2(link);
+        for (NET::Client* link : fileLinks)
+            delete2(link);
     }
     // The case's own preparation of the game folder and the file server.
     void Prepare(const std::string& name) {
         if (name == "HugeMapNamedAgainAndAgain") {
             const int side = 2048;
-            std::string map = "MAP V01.10 Quillmor\nheight=" + std::to_string(side) +
-                              "\nwidth=" + std::to_string(side) + "\nBODY\n";
+            std::string map =
+                "MAP V01.10 Quillmor\nheight=" + std::to_string(side) + "\nwidth=" + std::to_string(side) + "\nBODY\n";
             map.resize(map.size() + size_t(6) * side * side, '\0');
             TestUtil::WriteFile(folder + "/huge.map", map);
         }
-        if (name == "MissingImageDrawnEveryFrame") std::filesystem::remove(folder + "/data/ui/sbar0.png");
         if (name == "DreamsFromASilentFileServer") fileServer.Listen(0);
-    }
-    bool LogIn(const std::string& greeting) {
-        if (!server.Accept(20) || !server.Send(greeting + "END\n")) return false;
-        if (!server.WaitFor("connect ", 20) || !server.WaitFor("\n", 20)) return false;
-        return server.Send("&&&&&&&&&&&&&\n") && server.WaitFor("color ", 20);
     }
     // Sends the pieces from a thread of its own until they end or the time is up.
     void StartFlood(const FloodPiece& piece) {
@@ -126,7 +117,8 @@ protected:
     // Holds every connection the client opens to the file server, silently.
     void AcceptSilently() {
         if (!fileServer.IsListening()) return;
-        while (NET::Client* link = fileServer.TakeClient()) fileLinks.push_back(link);
+        while (NET::Client* link = fileServer.TakeClient())
+            fileLinks.push_back(link);
     }
 
     NetServer fileServer;
@@ -135,14 +127,14 @@ protected:
     std::atomic<bool> stopFlood{false}, floodOver{false};
 };
 
-}  // namespace
+} // namespace
 
 TEST_P(HostileServer, ClientStaysBoundedUsableAndQuitsAtOnce) {
     const HostileCase& c = GetParam();
     Prepare(c.name);
     ASSERT_NO_FATAL_FAILURE(StartClient(fileServer.IsListening() ? fileServer.Port() : 1));
     client->Keys("Down Return");
-    ASSERT_TRUE(LogIn(c.greeting)) << server.Received();
+    ASSERT_TRUE(server.LogIn(20, c.greeting)) << server.Received();
     const std::string pid = client->Log("halcyon.pid").substr(0, client->Log("halcyon.pid").find('\n'));
 
     StartFlood(c.piece);
@@ -156,11 +148,8 @@ TEST_P(HostileServer, ClientStaysBoundedUsableAndQuitsAtOnce) {
     if (c.asks) client->Keys("Escape");
     client->Type("still here");
     client->Keys("Return");
-    const auto typed = std::chrono::steady_clock::now();
     EXPECT_TRUE(WaitUntil(2, [&] { return sample(), server.Received().find("\"still here\n\n") != std::string::npos; }))
         << "the typed line did not reach the server";
-    std::printf("typed line reached the server after %.2f s\n",
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - typed).count());
     WaitUntil(FloodSeconds, [&] { return sample(), floodOver.load(); });
     sample();
     if (MemoryCeilingKb) {
@@ -168,24 +157,11 @@ TEST_P(HostileServer, ClientStaysBoundedUsableAndQuitsAtOnce) {
     }
 
     // While the server is still sending, as a person quits.
-    ASSERT_TRUE(client->Terminate(1)) << "SIGTERM did not end the run within a second";
-    EXPECT_EQ(client->ExitCode(), 0);
+    ASSERT_TRUE(client->QuitsCleanly(1)) << "SIGTERM did not end the run within a second";
     stopFlood = true;
 
     for (const char* log : {"_netlog.txt", "_error.txt"})
-        EXPECT_LE(FileSize(folder + "/" + log), LogFile::DefaultCeiling + 200) << log;
-    std::string stat = client->Log("_stat.txt");
-    size_t rate = stat.find("  -CMain (over ");
-    std::printf("peak resident memory %ld KB; frame rate %s\n", peakKb,
-                rate == std::string::npos ? "not written" : stat.substr(rate, stat.find('\n', rate) - rate).c_str());
-    if (std::string(c.name) == "MissingImageDrawnEveryFrame")
-    {
-        // One report with its stack, then counts instead of a stack a frame.
-        std::string errors = client->Log("_error.txt");
-        EXPECT_EQ(TestUtil::CountOf(errors, "Error: Attempt to draw using a blank texture.\n  -call stack:"), 1);
-        EXPECT_NE(errors.find("  -repeated 10 more times: Error: Attempt to draw using a blank texture.\n"),
-                  std::string::npos);
-    }
+        EXPECT_LE(client->Log(log).size(), LogFile::DefaultCeiling + 200) << log;
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, HostileServer, testing::ValuesIn(Cases), CaseName);

@@ -1,21 +1,26 @@
-// The game scene against a loopback server: the connection messages, typed
-// lines and their rewriting, movement keys, coloured server text, the scroll
-// bar and wheel, a lost connection, and the transfers ended with the scene.
+// The game's scenes. The game scene against a loopback server: the connection
+// messages, typed lines and their rewriting, movement keys, coloured server
+// text, the scroll bar and wheel, a lost connection, and the transfers ended
+// with the scene. Its question queue (drawing and real clicks are the
+// end-to-end test's part). The character chooser.
 #include <gtest/gtest.h>
 
+#include "CChooseINI.h"
 #include "CMain.h"
 #include "CMemMan.h"
 #include "GBFont.h"
+#include "GameDialog.h"
 #include "GameProtocol.h"
 #include "InputState.h"
 #include "LogFile.h"
-#include "ScriptServer.h"
+#include "NetTestFixture.h"
 #include "QuilDataManager.h"
 #include "QuilTransfers.h"
 #include "TextTestGL.h"
 #include "TestUtil.h"
 #include "platform/PlatformSystem.h"
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -33,7 +38,8 @@ void Post(MessageKind kind, uint32_t code = 0, bool extended = false) {
 }
 
 void Type(const std::string& text) {
-    for (char c : text) Post(MessageKind::Char, static_cast<uint8_t>(c));
+    for (char c : text)
+        Post(MessageKind::Char, static_cast<uint8_t>(c));
 }
 
 void Mouse(MessageKind kind, int32_t x, int32_t y, int32_t wheel = 0) {
@@ -54,8 +60,15 @@ std::string WindowText(const G::TextWindow& window) {
     return all;
 }
 
+std::string Character(const std::string& version, const std::string& name) {
+    return version + "\nName=" + name + "\nPassword=pw" + name + "\nColors=%(+.147:=@\nDesc=" + name +
+           " desc\nSpec=12\n";
+}
+
+class Chooser : public TextTest::SceneSuite {};
+
 class GameScene : public TextTest::SceneSuite {
-protected:
+  protected:
     void SetUp() override {
         SceneSuite::SetUp();
         TestUtil::WriteFile("data/quil_ip.txt", "127.0.0.1 " + std::to_string(server.Port()) + "\n");
@@ -64,7 +77,7 @@ protected:
         scene = new2(CMain, CMain);
         ASSERT_TRUE(server.Accept(5));
         // The connection is made on its own thread; a frame announces it.
-        ASSERT_TRUE(GameTest::WaitUntil(5, [this] { return scene->IsConnected(); }));
+        ASSERT_TRUE(NetTest::WaitUntil(5, [this] { return scene->IsConnected(); }));
         Frame();
     }
     void TearDown() override {
@@ -79,19 +92,30 @@ protected:
         MouseState::EndFrame();
     }
 
-    GameTest::ScriptServer server;
+    NetTest::ScriptServer server;
     CMain* scene = nullptr;
 };
 
-}  // namespace
+class GameDialogTest : public ::testing::Test {
+  protected:
+    GameDialog dialog;
+    std::vector<std::string> heard;
+    QuestionAnswer Asker(const std::string& name) {
+        return [this, name](bool yes) { heard.push_back(name + (yes ? ":yes" : ":no")); };
+    }
+};
+
+} // namespace
 
 TEST(GameSceneRules, TextIsColouredByTheFirstByteAfterEveryLineFeed) {
-    for (auto [first, color] : {std::pair{'(', 0xFFBFFFBFu}, {'>', 0xFFBFFFBFu}, {'a', 0xFFFFFFFFu}, {'\0', 0xFFFFFFFFu}})
+    for (auto [first, color] :
+         {std::pair{'(', 0xFFBFFFBFu}, {'>', 0xFFBFFFBFu}, {'a', 0xFFFFFFFFu}, {'\0', 0xFFFFFFFFu}})
         EXPECT_EQ(LineColorFor(first), color) << int(first);
     G::Text text = ColoredText("*star\n[box\nplain");
     EXPECT_EQ(text.AsText(), "*star\n[box\nplain");
     std::vector<std::pair<size_t, uint32_t>> runs;
-    for (const auto& run : text.GetColorRuns()) runs.push_back({run.start, run.color});
+    for (const auto& run : text.GetColorRuns())
+        runs.push_back({run.start, run.color});
     EXPECT_EQ(runs, (std::vector<std::pair<size_t, uint32_t>>{{0, 0xFFBFBFFFu}, {6, 0xFFFFBFBFu}, {11, 0xFFFFFFFFu}}));
 }
 
@@ -103,20 +127,15 @@ TEST(GameSceneRules, MoveTableAndScrollBarGeometry) {
     EXPECT_FALSE(IsOnScrollBar(740, 301));
     EXPECT_FALSE(IsOnScrollBar(763, 556));
     EXPECT_TRUE(IsOnScrollBar(763, 555));
-    EXPECT_FLOAT_EQ(ScrollForDrag(316), 0.0f);
     EXPECT_NEAR(ScrollForDrag(540), 1.0f, 1e-5);
     EXPECT_FLOAT_EQ(TransferLineY(0, 2), 256);
     EXPECT_FLOAT_EQ(TransferLineY(1, 2), 280);
     EXPECT_FLOAT_EQ(TransferLineY(0, 1), 280);
 }
 
-TEST_F(GameScene, ConnectsAndSaysSo) {
-    EXPECT_TRUE(scene->IsConnected());
+TEST_F(GameScene, ConnectsAndSaysSoAndTypedLinesGoOutRewrittenWithTwoLineFeeds) {
     EXPECT_EQ(WindowText(scene->Window()), "Connecting to quillmor server at 127.0.0.1 on port " +
                                                std::to_string(server.Port()) + " ...\n|Connected to server.\n|");
-}
-
-TEST_F(GameScene, TypedLinesGoOutRewrittenWithTwoLineFeeds) {
     Type("hello");
     Post(MessageKind::Char, 0x0D);
     Frame();
@@ -127,8 +146,8 @@ TEST_F(GameScene, TypedLinesGoOutRewrittenWithTwoLineFeeds) {
 }
 
 TEST_F(GameScene, BackspaceEmptyEnterAndMovementKeys) {
-    Post(MessageKind::Char, 0x08);  // on an empty line: nothing
-    Post(MessageKind::Char, 0x0D);  // empty line: nothing sent
+    Post(MessageKind::Char, 0x08); // on an empty line: nothing
+    Post(MessageKind::Char, 0x0D); // empty line: nothing sent
     Type("ab");
     Post(MessageKind::Char, 0x08);
     Frame();
@@ -142,31 +161,27 @@ TEST_F(GameScene, BackspaceEmptyEnterAndMovementKeys) {
 }
 
 TEST_F(GameScene, ServerTextReachesTheWindowInItsColours) {
-    ASSERT_TRUE(server.Send("(Welcome home.\n[Bob whispers\n"));
-    for (int i = 0; i < 100 && scene->Window().GetLineCount() < 4; ++i) {
-        Frame();
-        Platform::SleepMilliseconds(5);
-    }
-    ASSERT_EQ(scene->Window().GetLineCount(), 4u);
-    G::Text welcome = scene->Window().GetLine(2).text;
-    EXPECT_EQ(welcome.AsText(), "Welcome home.");  // the protocol drops the marker byte
+    ASSERT_TRUE(server.Send("(Welcome home.\n"));
+    NetTest::WaitUntil(5, [&] { return Frame(), scene->Window().GetLineCount() == 3; });
     QueueText("*Star line\n>second");
     Frame();
-    ASSERT_EQ(scene->Window().GetLineCount(), 5u);
-    const G::ColorRunList& runs = scene->Window().GetLine(4).text.GetColorRuns();
+    ASSERT_EQ(scene->Window().GetLineCount(), 4u);
+    EXPECT_NE(WindowText(scene->Window()).find("|Welcome home.|"), std::string::npos); // the marker byte is dropped
+    const G::ColorRunList& runs = scene->Window().GetLine(3).text.GetColorRuns();
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_EQ(runs[0].color, LineColorFor('*'));
     EXPECT_EQ(runs[1].color, LineColorFor('>'));
 }
 
 TEST_F(GameScene, ScrollBarDragAndWheel) {
-    for (int i = 0; i < 40; ++i) QueueText("line " + std::to_string(i));
+    for (int i = 0; i < 40; ++i)
+        QueueText("line " + std::to_string(i));
     Frame();
     Mouse(MessageKind::MouseMove, 741, 301);
     Mouse(MessageKind::ButtonDown, 741, 301);
     Frame();
     EXPECT_TRUE(scene->IsDragging());
-    EXPECT_FLOAT_EQ(scene->Window().GetScroll(), 0.0f);  // 301 is above 316: clamped
+    EXPECT_FLOAT_EQ(scene->Window().GetScroll(), 0.0f); // 301 is above 316: clamped
     Mouse(MessageKind::MouseMove, 741, 428);
     Frame();
     EXPECT_NEAR(scene->Window().GetScroll(), 0.5f, 1e-5);
@@ -175,24 +190,17 @@ TEST_F(GameScene, ScrollBarDragAndWheel) {
     Frame();
     EXPECT_FALSE(scene->IsDragging());
     EXPECT_NEAR(scene->Window().GetScroll(), 0.5f, 1e-5);
-    Mouse(MessageKind::Wheel, 741, 540, -120);  // a notch toward the user: +1 step
+    Mouse(MessageKind::Wheel, 741, 540, -120); // a notch toward the user: +1 step
     Frame();
     EXPECT_NEAR(scene->Window().GetScroll(), 0.55f, 1e-5);
     Mouse(MessageKind::Wheel, 741, 540, 240);
     Frame();
     EXPECT_NEAR(scene->Window().GetScroll(), 0.45f, 1e-5);
-    // A click beside the bar does not drag.
-    Mouse(MessageKind::MouseMove, 740, 301);
-    Mouse(MessageKind::ButtonDown, 740, 301);
-    Frame();
-    EXPECT_FALSE(scene->IsDragging());
-    Mouse(MessageKind::ButtonUp, 740, 301);
 }
 
 TEST_F(GameScene, ClosedConnectionKeepsTheTypedLine) {
     server.Close();
-    for (int i = 0; i < 200 && scene->IsConnected(); ++i) Platform::SleepMilliseconds(5);
-    ASSERT_FALSE(scene->IsConnected());
+    ASSERT_TRUE(NetTest::WaitUntil(1, [&] { return !scene->IsConnected(); }));
     Type("still here\r");
     Post(MessageKind::KeyDown, Platform::VirtualKey::Up, true);
     Frame();
@@ -208,7 +216,7 @@ TEST_F(GameScene, EndingTheSceneEndsEveryTransfer) {
     scene = nullptr;
     EXPECT_TRUE(TheTransferList.empty());
     EXPECT_EQ(TestUtil::ReadFile("_error.txt").find("doesn't exist"), std::string::npos);
-    scene = new2(CMain, CMain);  // TearDown deletes one
+    scene = new2(CMain, CMain); // TearDown deletes one
 }
 
 TEST(GameSceneWithoutServer, MissingAddressFileIsReportedAndTypingStaysLocal) {
@@ -217,7 +225,7 @@ TEST(GameSceneWithoutServer, MissingAddressFileIsReportedAndTypingStaysLocal) {
         TestUtil::ScopedFolder folder("no_address");
         CMain* scene = new2(CMain, CMain);
         std::string text;
-        GameTest::WaitUntil(5, [&] {
+        NetTest::WaitUntil(5, [&] {
             scene->Update(0);
             return (text = WindowText(scene->Window())).find("FAILED") != std::string::npos;
         });
@@ -233,4 +241,161 @@ TEST(GameSceneWithoutServer, MissingAddressFileIsReportedAndTypingStaysLocal) {
     }
     G::FreeTextResources();
     TextTest::StopGraphics();
+}
+
+TEST_F(Chooser, ListsCharactersSkipsSettingsAndBrokenFiles) {
+    TestUtil::ScopedFolder folder("listing");
+    TestUtil::WriteFile("Bramble.ini", Character("V1.6", "Bramble"));
+    TestUtil::WriteFile("Aster.ini", Character("V1.6 char", "Aster"));
+    TestUtil::WriteFile("Old.ini", Character("V1.5", "Elder"));
+    TestUtil::WriteFile("settings.ini", Character("V1.6", "Hidden"));
+    TestUtil::WriteFile("window.ini", Character("V1.6", "Window"));
+    TestUtil::WriteFile("mysettings.ini", Character("V1.6", "Mine"));
+#ifndef _WIN32
+    TestUtil::WriteFile("Settings.ini", Character("V1.6", "Shown")); // other capitals: not the game's file
+#endif
+    TestUtil::WriteFile("Broken.ini", "V1.6\nName=Broken\n\nPassword=x\nColors=y\nDesc=z\nSpec=12\n");
+    TestUtil::WriteFile("notes.txt", Character("V1.6", "Text"));
+    TestUtil::WriteFile("data/pickINI.bmp", TestUtil::ReadFile(TestUtil::SourceDir() + "/data/pickINI.bmp"));
+
+    CChooseINI chooser;
+    std::vector<std::string> labels;
+    for (const CharacterEntry& entry : chooser.Entries())
+        labels.push_back(entry.label);
+    std::vector<std::string> expected{"Aster (Aster.ini)", "Bramble (Bramble.ini)", "Elder (Old.ini)"};
+#ifndef _WIN32
+    expected.push_back("Shown (Settings.ini)"); // a file of its own only where names keep their case
+#endif
+    expected.push_back("Mine (mysettings.ini)"); // the settings names are whole names
+    EXPECT_EQ(labels, expected);
+    std::string listing;
+    for (const std::string& label : expected)
+        listing += label + "\n\n";
+    G::Text list = chooser.ListText();
+    EXPECT_EQ(list.AsText(), listing);
+    EXPECT_EQ(list.GetX(), 310);
+    EXPECT_EQ(list.GetY(), 250);
+    std::string log = TestUtil::ReadFile("_error.txt");
+    EXPECT_NE(log.find("Warning: player ini file \"Old.ini\" not a recognized version.\n"), std::string::npos);
+    EXPECT_NE(log.find("Error: Could not load all vital data fields from player .ini: Broken.ini\n"),
+              std::string::npos);
+    EXPECT_EQ(log.find("Failed to load"), std::string::npos) << log;
+    EXPECT_EQ(chooser.Selection(), 0);
+}
+
+TEST_F(Chooser, EmptyFolderShowsTheErrorTextAndIgnoresKeys) {
+    TestUtil::ScopedFolder folder("empty");
+    TestUtil::WriteFile("settings.ini", Character("V1.6", "Hidden"));
+    CChooseINI chooser;
+    EXPECT_TRUE(chooser.Entries().empty());
+    G::Text list = chooser.ListText();
+    EXPECT_EQ(list.AsText(),
+              "ERROR: No valid player .ini files found.\n\nPlease verify that you put Halcyon inside of Quillmor's\n"
+              "   Directory, as it relies on some of Quillmor's data files.");
+    EXPECT_EQ(list.GetX(), 200);
+    EXPECT_EQ(list.GetY(), 300);
+    EXPECT_EQ(TestUtil::CountOf(TestUtil::ReadFile("_error.txt"), "No valid player .ini files found.\n"), 1);
+    chooser.Update(0.5f); // nothing to select: stays as it is
+    EXPECT_EQ(chooser.Selection(), 0);
+    EXPECT_EQ(SceneManager::CurrentSceneName(), "none");
+}
+
+TEST(ChooserSelection, WrapsAtBothEndsAndBothKeysCancel) {
+    EXPECT_EQ(MoveSelection(0, true, false, 3), 2);
+    EXPECT_EQ(MoveSelection(2, false, true, 3), 0);
+    EXPECT_EQ(MoveSelection(1, false, true, 3), 2);
+    EXPECT_EQ(MoveSelection(1, true, true, 3), 1);
+    EXPECT_EQ(MoveSelection(0, true, true, 1), 0);
+    EXPECT_EQ(MoveSelection(0, false, true, 1), 0);
+}
+
+TEST(ChooserMarker, SwingsEightPixelsAroundItsColumnOncePerTurn) {
+    const float turn = 6.2831855f;
+    for (auto [row, time, wantX, wantY] :
+         {std::tuple{0, 0.0f, 270.0f, 238.0f}, {2, turn / 4, 278.0f, 302.0f}, {1, turn * 3 / 4, 262.0f, 270.0f}}) {
+        float x = 0, y = 0;
+        MarkerPosition(row, time, x, y);
+        EXPECT_NEAR(x, wantX, 1e-4) << row;
+        EXPECT_FLOAT_EQ(y, wantY) << row;
+    }
+}
+
+TEST_F(GameDialogTest, RepeatedQuestionsJoinTheWaitingOneAndAllAskersHearTheAnswer) {
+    dialog.Ask("Erp", "Go back?", true, Asker("first"));
+    dialog.Ask("oops", "Broken floors", false, nullptr);
+    dialog.Ask("Erp", "Go back?", true, Asker("second"));
+    dialog.Ask("Erp", "Go forward?", true, Asker("third"));
+    dialog.Ask("oops", "Broken floors", false, nullptr);
+    EXPECT_EQ(dialog.WaitingCount(), 3u);
+    ASSERT_NE(dialog.Current(), nullptr);
+    EXPECT_EQ(dialog.Current()->caption, "Erp");
+    dialog.Answer(true);
+    EXPECT_EQ(heard, (std::vector<std::string>{"first:yes", "second:yes"}));
+    ASSERT_NE(dialog.Current(), nullptr);
+    EXPECT_EQ(dialog.Current()->caption, "oops");
+    EXPECT_FALSE(dialog.Current()->yesNo);
+    dialog.Answer(false);
+    ASSERT_NE(dialog.Current(), nullptr);
+    EXPECT_EQ(dialog.Current()->text, "Go forward?");
+    dialog.Answer(false);
+    EXPECT_EQ(heard, (std::vector<std::string>{"first:yes", "second:yes", "third:no"}));
+    EXPECT_EQ(dialog.Current(), nullptr);
+}
+
+// A waiting case comes first: a question DropAll left behind would be joined
+// by the next case's and answered twice.
+TEST_F(GameDialogTest, ReturnIsYesEscapeIsNoOtherKeysWait) {
+    const struct {
+        uint8_t key;
+        const char* heard; // null: still waiting
+    } cases[] = {{'y', nullptr},
+                 {TypedCharQueue::Enter, "q:yes"},
+                 {TypedCharQueue::Up, nullptr},
+                 {0x1B, "q:no"},
+                 {TypedCharQueue::Backspace, nullptr}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        heard.clear();
+        dialog.DropAll();
+        dialog.Ask("Erp", "Go back?", true, Asker("q"));
+        dialog.HandleKey(c.key);
+        EXPECT_EQ(heard, c.heard ? std::vector<std::string>{c.heard} : std::vector<std::string>{});
+        EXPECT_EQ(dialog.Current() == nullptr, c.heard != nullptr);
+    }
+}
+
+// Only a button answers a click; a message has no No button where a question has one.
+TEST(QuestionLayoutTest, ClicksAnswerOnlyOnTheButtons) {
+    QuestionLayout question = LayoutQuestion(32, true), message = LayoutQuestion(32, false);
+    auto inside = [](const DialogRect& r) {
+        return std::pair<int32_t, int32_t>(int32_t(r.x + r.width / 2), int32_t(r.y + r.height / 2));
+    };
+    const struct {
+        const QuestionLayout& layout;
+        bool yesNo;
+        std::pair<int32_t, int32_t> at;
+        int answer;
+    } cases[] = {{question, true, inside(question.no), 0},
+                 {question, true, {int32_t(question.yes.x), int32_t(question.yes.y)}, 1},
+                 {question, true, {int32_t(question.yes.x + question.yes.width), int32_t(question.yes.y)}, -1},
+                 {question, true, {int32_t(question.no.x - 1), int32_t(question.no.y + 1)}, -1},
+                 {question, true, inside(question.box), -1},
+                 {message, false, inside(message.yes), 1},
+                 {message, false, inside(question.no), -1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.at.first) + "," + std::to_string(c.at.second));
+        EXPECT_EQ(ClickedAnswer(c.layout, c.yesNo, c.at.first, c.at.second), c.answer);
+    }
+}
+
+// An asker may raise the same question again from its answer: that is a new
+// question, not a member of the one just answered.
+TEST_F(GameDialogTest, AskingAgainFromAnAnswerRaisesANewQuestion) {
+    dialog.Ask("Erp", "Go back?", true, [this](bool) { dialog.Ask("Erp", "Go back?", true, Asker("again")); });
+    uint32_t first = dialog.Current()->serial;
+    dialog.Answer(true);
+    ASSERT_NE(dialog.Current(), nullptr);
+    EXPECT_NE(dialog.Current()->serial, first);
+    dialog.Answer(false);
+    EXPECT_EQ(heard, std::vector<std::string>{"again:no"});
 }
