@@ -12,13 +12,15 @@
 
 #include <atomic>
 #include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+#ifndef _WIN32
 #include <csignal>
 #include <pthread.h>
-#include <string>
 #include <sys/resource.h>
-#include <thread>
 #include <unistd.h>
-#include <vector>
+#endif
 
 using TestUtil::CountOf;
 using TestUtil::ReadFile;
@@ -231,6 +233,8 @@ TEST_F(Loopback, SilentServerTimesOutWhileOtherConnectionsGoOn) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
+// Signals and descriptor limits are POSIX matters.
+#ifndef _WIN32
 void IgnoreSignal(int) {}
 
 TEST(NetConnect, SignalsDuringAConnectDoNotFailIt) {
@@ -292,5 +296,7 @@ TEST(NetConnect, ObjectsWhoseSocketCannotBeMadeGoQuietly) {
     EXPECT_EQ(CountOf(errors, "Error: Attempt to call net client Connect when not Init'd.\n"), 1) << errors;
     EXPECT_EQ(CountOf(errors, "Error: Attempt to call net server Listen when not Init'd.\n"), 1) << errors;
 }
+
+#endif
 
 } // namespace
