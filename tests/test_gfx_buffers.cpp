@@ -45,12 +45,6 @@ const G::VertexFormat MeshFormat = {{VertComponentType::Float3, VertComponentUse
                                     {VertComponentType::Float2, VertComponentUse::TexCoord},
                                     {VertComponentType::Float2, VertComponentUse::TexCoord}};
 
-// A 2 x 1 texture: red on the left, green on the right.
-bool MakeRedGreen(G::Texture& texture) {
-    return GLTest::MakeTexture(texture, 2, 1,
-                               [](uint32_t x, uint32_t) { return x ? 0xFF00FF00u : 0xFFFF0000u; });
-}
-
 template <class Vertex>
 bool Fill(G::VertexBuffer& buffer, const std::vector<Vertex>& vertices) {
     G::VertexBufferLock lock(buffer);
@@ -72,7 +66,8 @@ using Buffers = GLTest::Suite;
 TEST_F(Buffers, TwoTextureCoordinatesFeedUnitsZeroAndOneInFormatOrder) {
     ASSERT_NE(G::Extensions.glActiveTextureARB, nullptr);
     G::Texture redGreen;
-    ASSERT_TRUE(MakeRedGreen(redGreen));
+    ASSERT_TRUE(
+        GLTest::MakeTexture(redGreen, 2, 1, [](uint32_t x, uint32_t) { return x ? 0xFF00FF00u : 0xFFFF0000u; }));
     // The first coordinate points at the red texel, the second at the green
     // one; each draw textures one unit only, so the colour tells which
     // coordinate set that unit was fed.

@@ -1,5 +1,5 @@
 // The image loader, then textures: sharing by name, 3D layer lists, sizes,
-// wrap and filter modes, locks and uploads, and the reports for bad files.
+// wrap modes, locks and uploads, and the reports for bad files.
 #include <gtest/gtest.h>
 
 #include "GLDevice.h"
@@ -259,7 +259,8 @@ TEST_F(Textures, SetSelectsTheUnitAndTurnsTheOtherTargetOff) {
 
 TEST_F(Textures, OnlyALockForUpdateUploadsAndAnEmptyOneIsReported) {
     G::Texture texture;
-    ASSERT_TRUE(GLTest::MakeTexture(texture, 8, 4, [](uint32_t x, uint32_t y) { return 0xFF000000 | (y * 8 + x); }));
+    ASSERT_TRUE(
+        GLTest::MakeTexture(texture, 8, 4, [](uint32_t x, uint32_t y) { return 0xFF000000 | (y * 8 + x); }));
     {
         G::TextureLock lock(texture, 0, false);
         uint32_t* texels = GLTest::LockedTexels(lock);

@@ -16,9 +16,8 @@ class ShaderTest : public GLTest::Suite {
 protected:
     static void SetUpTestSuite() {
         TestUtil::InstallDataFiles();
-        // Line 3 of each broken file holds the error.
+        // Line 3 of the broken file holds the error.
         const std::pair<const char*, const char*> files[] = {
-            {"broken.glsl_v", "void main()\n{\n    gl_Position = undeclaredThing;\n}\n"},
             {"broken.glsl_f", "void main()\n{\n    gl_FragColor = 1.0 +;\n}\n"},
             {"plain.glsl_f", "void main()\n{\n    gl_FragColor = gl_Color;\n}\n"},
             {"nomain.glsl_v", "vec4 Helper() { return vec4(1.0); }\n"},
