@@ -57,8 +57,7 @@ G::Text Colored(std::initializer_list<std::pair<uint32_t, const char*>> parts) {
 }  // namespace
 
 TEST_F(TextRender, FontRecordsAreSharedByPixelHeightNameAndPitch) {
-    const std::pair<float, int> cells[] = {{16, 16}, {32, 32}}, heights[] = {{12, 12}, {100, 64}, {3, 5}};
-    for (auto [size, cell] : cells) EXPECT_EQ(G::FontCellSize(size), cell) << size;
+    const std::pair<float, int> heights[] = {{12, 12}, {100, 64}, {3, 5}};
     for (auto [size, height] : heights) EXPECT_EQ(G::FontPixelHeight(size), height) << size;
 
     G::FontRecord* sixteen = G::FindOrCreateFont("Arial", 16, false);
