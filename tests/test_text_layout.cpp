@@ -2,6 +2,7 @@
 // made-up advances so that every width is known.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 #include "GBTextLayout.h"
@@ -12,30 +13,24 @@ namespace {
 
 const uint32_t Red = 0xFF0000FF, Green = 0xFF00FF00, Blue = 0xFFFF0000, White = 0xFFFFFFFF;
 
-struct Widths {
-    int w[256];
-    Widths() {
-        for (int& x : w) x = 12;
-        w[int(' ')] = 5;
-        w[int('W')] = 30;
-    }
-};
-const Widths kWidths;
+const std::array<int, 256> kWidths = [] {
+    std::array<int, 256> w;
+    w.fill(12);
+    w[' '] = 5;
+    w['W'] = 30;
+    return w;
+}();
 
 GlyphMetrics Metrics(float size = 16) {
     GlyphMetrics m;
     m.size = size;
-    m.widths = kWidths.w;
+    m.widths = kWidths.data();
     return m;
 }
 
+// The code's bytes: alpha, red, green, blue.
 std::string Code(uint32_t color) {
-    std::string s(1, ColorCode);
-    s += char(color >> 24);
-    s += char(color & 0xFF);
-    s += char((color >> 8) & 0xFF);
-    s += char((color >> 16) & 0xFF);
-    return s;
+    return {ColorCode, char(color >> 24), char(color & 0xFF), char(color >> 8 & 0xFF), char(color >> 16 & 0xFF)};
 }
 
 std::vector<std::string> Lines(const std::string& text, float wrap, const ColorRunList& runs = {},
@@ -122,26 +117,22 @@ TEST(TextMeasure, HeightCountsVisualLinesAndWidthTheWidest) {
     }
 }
 
-TEST(TextColorRuns, AddColorReplacesARunThatColoursNothingYet) {
+TEST(TextColorRuns, AddAssignAndAppend) {
+    // A new colour replaces a run that colours nothing yet.
     ColorRunList runs = {{0, Red}, {3, Green}};
     AddColorRun(runs, 3, Blue);
-    EXPECT_EQ(Pairs(runs), (RunPairs{{0, Red}, {3, Blue}}));
     AddColorRun(runs, 5, White);
     EXPECT_EQ(Pairs(runs), (RunPairs{{0, Red}, {3, Blue}, {5, White}}));
     AddColorRun(runs, 0, Red); // an empty text forgets its old runs
     EXPECT_EQ(Pairs(runs), (RunPairs{{0, Red}}));
-}
-
-TEST(TextColorRuns, AssignmentKeepsOnlyALeadingDefaultRun) {
+    // Assignment keeps only a leading run, in the default colour.
     ColorRunList leading = {{0, Red}, {4, Green}}, later = {{2, Red}};
     ResetColorRuns(leading);
     ResetColorRuns(later);
     EXPECT_EQ(Pairs(leading), (RunPairs{{0, DefaultTextColor}}));
     EXPECT_TRUE(later.empty());
-}
-
-TEST(TextColorRuns, AppendingDropsTheEmptyTrailingRunAndShiftsTheOthers) {
-    ColorRunList runs = {{0, Red}, {2, Blue}}; // "ab", then blue for what follows
+    // Appending drops an empty trailing run and shifts the others.
+    runs = {{0, Red}, {2, Blue}}; // "ab", then blue for what follows
     AppendColorRuns(runs, 2, {{0, Green}, {1, White}});
     EXPECT_EQ(Pairs(runs), (RunPairs{{0, Red}, {2, Green}, {3, White}}));
     ColorRunList kept = {{0, Red}, {1, Blue}}; // the blue run colours a character: it stays
@@ -155,17 +146,11 @@ TEST(TextColorRuns, AppendingDropsTheEmptyTrailingRunAndShiftsTheOthers) {
 TEST(TextVertices, QuadsSitOnPixelEdgesWithTheirCellsCoordinates) {
     std::vector<TextVertex> v(6 * 3);
     ASSERT_EQ(BuildTextVertices(std::string("a") + char(200) + "\n", {}, Metrics(), 0, 10, 20, v.data()), 12u);
-    EXPECT_FLOAT_EQ(v[0].x, 10.0f);
-    EXPECT_FLOAT_EQ(v[0].y, 20.0f);
-    EXPECT_FLOAT_EQ(v[5].x, 26.0f);  // quads are one font size square
-    EXPECT_FLOAT_EQ(v[5].y, 36.0f);
-    EXPECT_FLOAT_EQ(v[0].u, 1 / 16.0f);  // 'a' = 97: column 1, row 6
-    EXPECT_FLOAT_EQ(v[0].v, 6 / 16.0f);
-    EXPECT_FLOAT_EQ(v[5].u, 2 / 16.0f);
-    EXPECT_FLOAT_EQ(v[5].v, 7 / 16.0f);
-    EXPECT_FLOAT_EQ(v[6].x, 22.0f);       // advanced by the glyph width
-    EXPECT_FLOAT_EQ(v[6].u, 8 / 16.0f);   // 200: column 8
-    EXPECT_FLOAT_EQ(v[6].v, 12 / 16.0f);  // row 12 of the grid's upper half
+    // Quads are one font size square, the next advanced by the glyph width;
+    // 'a' = 97 is column 1, row 6 of the grid, 200 column 8, row 12.
+    EXPECT_EQ(std::vector<float>({v[0].x, v[0].y, v[5].x, v[5].y, v[6].x}), std::vector<float>({10, 20, 26, 36, 22}));
+    EXPECT_EQ(std::vector<float>({v[0].u, v[0].v, v[5].u, v[5].v, v[6].u, v[6].v}),
+              std::vector<float>({1 / 16.f, 6 / 16.f, 2 / 16.f, 7 / 16.f, 8 / 16.f, 12 / 16.f}));
     for (size_t i = 0; i < 12; ++i) EXPECT_EQ(v[i].color, DefaultTextColor) << "no runs: default colour";
 }
 

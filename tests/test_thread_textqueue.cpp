@@ -25,9 +25,8 @@ TEST(TextQueueThreads, WritersAndOneReaderKeepEveryThreadsOrder) {
             std::this_thread::yield();
             continue;
         }
-        size_t colon = text.find(':');
-        ASSERT_NE(colon, std::string::npos) << text;
-        int w = std::stoi(text.substr(0, colon)), i = std::stoi(text.substr(colon + 1));
+        const size_t colon = text.find(':');
+        const int w = std::stoi(text.substr(0, colon)), i = std::stoi(text.substr(colon + 1));
         ASSERT_EQ(i, next[w]) << "texts of writer " << w << " out of order";
         ++next[w];
         ++taken;

@@ -1,11 +1,13 @@
 // The world renderer on a small known map, judged by the pixels it draws:
 // every floor cell in its own colour, so that where each cell lands on the
 // window is read back from the picture rather than worked out again with the
-// matrices that drew it.
+// matrices that drew it. Before it, the floor textures made from shapes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
+#include <set>
 
 #include "GBFont.h"
 #include "GLRender.h"
@@ -22,6 +24,111 @@ using GLTest::GreenOf;
 using GLTest::RedOf;
 
 namespace {
+
+// The resampling written out step by step from its description, sharing no
+// code with the loader: corners rotated onto the diamond, bilinear weights,
+// transparent samples left out.
+uint32_t ExpectedTexel(const Shape& shape, int tx, int ty, bool full) {
+    const int height = int(shape.rows.size()), width = int(shape.rows[0].size());
+    const float pi = 3.1415927f, c = std::cos(pi / 4), d = std::sin(pi / 4);
+    const float k = float(1.0 / (std::sqrt(2.0) * 1.025));
+    const float px = float(tx) * 0.015625f - 0.5f, py = float(ty) * 0.015625f - 0.5f;
+    const float u = k * (c * px - d * py) + 0.5f, v = k * (d * px + c * py) + 0.5f;
+    const float xf = u * float(width) - 0.5f, yf = v * float(height) - 0.5f;
+    int ix = int(std::floor(xf)), iy = int(std::floor(yf));
+    float wx = float(1 - std::fmod(double(xf), 1.0)), wy = float(1 - std::fmod(double(yf), 1.0));
+    if (ix < 0) ix = 0, wx = 0;
+    if (ix > width - 2) ix = width - 2, wx = 1;
+    if (iy < 0) iy = 0, wy = 0;
+    if (iy > height - 2) iy = height - 2, wy = 1;
+    float r = 0, g = 0, b = 0, w = 0;
+    auto sample = [&](int x, int y, float weight) {
+        x = std::min(std::max(x, 0), width - 1);
+        y = std::min(std::max(y, 0), height - 1);
+        uint8_t index = shape.rows[y][x];
+        if (index == shape.transparent) return;
+        r += GamePalette[index].red * weight, g += GamePalette[index].green * weight;
+        b += GamePalette[index].blue * weight, w += weight;
+    };
+    sample(ix, iy, wx * wy);
+    sample(ix + 1, iy, (1 - wx) * wy);
+    sample(ix, iy + 1, wx * (1 - wy));
+    sample(ix + 1, iy + 1, (1 - wx) * (1 - wy));
+    if (w > 0) r /= w, g /= w, b /= w;
+    if (full) return 0xFF000000u | uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
+    return 0xF000u | uint32_t(r * 0.0625f) << 8 | uint32_t(g * 0.0625f) << 4 | uint32_t(b * 0.0625f);
+}
+
+Shape MakeShape(std::vector<std::vector<uint8_t>> rows) {
+    Shape shape;
+    shape.rows = std::move(rows);
+    shape.transparent = shape.rows[0][0];
+    return shape;
+}
+
+// Before the window opens no texture can be made: the first shape stops the run.
+TEST(FloorTexturesWithoutGraphics, ReportAndStop) {
+    TestUtil::ClearLog("_error.txt");
+    std::vector<G::Texture> textures;
+    EXPECT_FALSE(BuildFloorTextures({MakeShape({{1, 2}, {3, 4}}), MakeShape({{1}})}, textures));
+    EXPECT_TRUE(textures.empty());
+    EXPECT_EQ(TestUtil::CountOf(TestUtil::ReadFile("_error.txt"),
+                                "Texture create failed while doing floor tile conversion.\n"), 1);
+}
+
+class FloorTextures : public GLTest::Suite {
+protected:
+    void SetUp() override {
+        GLTest::Suite::SetUp();
+        for (int i = 0; i < 256; ++i) GamePalette[i] = ColorWord{0, uint8_t(i), uint8_t(255 - i), uint8_t(i * 37)};
+    }
+};
+
+TEST_F(FloorTextures, EveryTexelFollowsTheResampling) {
+    const struct {
+        const char* what;
+        Shape shape;
+    } cases[] = {
+        {"3 x 2, transparent corner", MakeShape({{9, 200, 31}, {77, 140, 250}})},
+        {"5 x 4 gradient", MakeShape({{0, 10, 20, 30, 40}, {50, 60, 70, 80, 90}, {100, 110, 120, 130, 140},
+                                      {150, 160, 170, 180, 190}})},
+        {"one pixel wide", MakeShape({{5}, {60}, {120}})},
+        {"one pixel high", MakeShape({{5, 60, 120, 180}})},
+        {"all transparent", MakeShape({{7, 7}, {7, 7}})},
+        {"one opaque pixel", Shape{0, {{42}}}},
+    };
+    for (const auto& c : cases)
+        for (bool full : {true, false})
+            for (int ty = 0; ty < 64; ++ty)
+                for (int tx = 0; tx < 64; ++tx)
+                    ASSERT_EQ(FloorTexel(c.shape, tx, ty, full ? 32 : 16), ExpectedTexel(c.shape, tx, ty, full))
+                        << c.what << " at " << tx << "," << ty << (full ? " (32 bits)" : " (16 bits)");
+    EXPECT_EQ(FloorTexel(Shape(), 0, 0, 32), 0xFF000000u) << "an empty shape";
+}
+
+TEST_F(FloorTextures, OneTexturePerShapeHoldingItsTexels) {
+    const ShapeList shapes = {MakeShape({{9, 200, 31}, {77, 140, 250}}), MakeShape({{1, 2}, {3, 4}})};
+    std::vector<G::Texture> textures(3);
+    ASSERT_TRUE(BuildFloorTextures(shapes, textures));
+    ASSERT_EQ(textures.size(), 2u);
+    for (size_t i = 0; i < shapes.size(); ++i) {
+        ASSERT_EQ(textures[i].GetWidth(), 64u);
+        G::TextureLock lock(textures[i], 0, false);
+        uint32_t pitch = 0;
+        const uint32_t* texels = GLTest::LockedTexels(lock, &pitch);
+        ASSERT_NE(texels, nullptr);
+        for (int ty = 0; ty < 64; ty += 9)
+            for (int tx = 0; tx < 64; tx += 7)
+                EXPECT_EQ(texels[ty * pitch + tx], ExpectedTexel(shapes[i], tx, ty, true)) << i;
+    }
+    EXPECT_TRUE(BuildFloorTextures(ShapeList(), textures));
+    EXPECT_TRUE(textures.empty());
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
+}
+
+
+// --- the world ----------------------------------------------------------------
+
 
 const int Side = 12;  // map cells per side; the view cell is in the middle
 const int CentreCell = 6;
@@ -205,6 +312,37 @@ TEST_F(World, WallMarkersAndHighlight) {
         const double c = (floor >> shift) & 0xFF;
         EXPECT_NEAR((shaded >> shift) & 0xFF, c * 0.75 * 0.8 + 255 * 0.2, 3) << shift;
     }
+}
+
+TEST_F(World, EachFacingTurnsTheMarkerItsOwnWayWithinItsSquare) {
+    const GLTest::Pixels empty = Frame();
+    // The window box of what a marker may cover: 0.2 round its cell, 0.1 to 0.9 up.
+    G::SetPerspectiveView(0, 0, 800, 600, 1, 100);
+    ASSERT_NE(CurrentCamera(), nullptr);
+    G::Apply(*CurrentCamera());
+    float left = 800, right = 0, top = 600, bottom = 0;
+    for (int corner = 0; corner < 8; ++corner) {
+        Vector3 w;
+        ASSERT_TRUE(G::Project(w, Vector3(CentreCell + (corner & 1 ? 0.2f : -0.2f),
+                                          CentreCell + (corner & 2 ? 0.2f : -0.2f), corner & 4 ? 0.9f : 0.1f)));
+        left = std::min(left, w.x), right = std::max(right, w.x);
+        top = std::min(top, 599 - w.y), bottom = std::max(bottom, 599 - w.y);
+    }
+    std::set<std::vector<uint32_t>> frames;
+    AvatarRecord avatar;
+    avatar.cellX = avatar.cellY = CentreCell;
+    for (avatar.facing = 0; avatar.facing < 4; ++avatar.facing) {
+        TheAvatarList.Clear();
+        TheAvatarList.Append(avatar);
+        const GLTest::Pixels p = Frame();
+        frames.insert(p.data);
+        const GLTest::Box marker = Changed(empty, p);
+        ASSERT_TRUE(marker.Any()) << avatar.facing;
+        EXPECT_TRUE(marker.left >= left - 1 && marker.right <= right + 1 && marker.top >= top - 1 &&
+                    marker.bottom <= bottom + 1)
+            << avatar.facing;
+    }
+    EXPECT_EQ(frames.size(), 4u) << "every facing draws differently";
 }
 
 TEST_F(World, PortalLabelIsCentredOverItsPortal) {

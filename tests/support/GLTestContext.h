@@ -52,9 +52,8 @@ bool MakeTexture(G::Texture& texture, uint32_t width, uint32_t height,
 // The texels of a lock (nullptr when it fails), and the row pitch in texels.
 uint32_t* LockedTexels(G::TextureLock& lock, uint32_t* pitchTexels = nullptr);
 
-// A test suite whose cases share one window and started foundation; every
-// case starts from the start-up state on a black window with no texture set
-// and an empty error log.
+// Cases share one window and started foundation; each starts from the
+// start-up state on a black window with no texture set and an empty error log.
 class Suite : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(Start()); }
