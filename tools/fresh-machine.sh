@@ -66,6 +66,9 @@ make_machine() {
     cp -a "$base" "$machine"
   fi
   cp /etc/resolv.conf "$machine/etc/resolv.conf"
+  # The hosts file that Debian's installer writes; debootstrap makes none.
+  printf '127.0.0.1\tlocalhost\n127.0.1.1\t%s\n::1\tlocalhost ip6-localhost ip6-loopback\n' \
+    "$(cat "$machine/etc/hostname")" >"$machine/etc/hosts"
   # Daemons that packages would start belong to no one in a chroot.
   printf '#!/bin/sh\nexit 101\n' >"$machine/usr/sbin/policy-rc.d"
   chmod +x "$machine/usr/sbin/policy-rc.d"
