@@ -8,8 +8,7 @@
 #   tools/fresh-machine.sh [folder] [commit] [repository]
 # The commit (default HEAD) is cloned from the repository (default this one).
 # folder (default /work/fresh-root) keeps the debootstrap result in base/ for
-# the next run; every run copies it to machine/ afresh. REUSE_MACHINE=1
-# keeps machine/ from the last run instead (to iterate on one fault).
+# the next run; every run copies it to machine/ afresh.
 set -euo pipefail
 
 folder=$(realpath -m "${1:-/work/fresh-root}")
@@ -61,10 +60,8 @@ mount_into() { # target mount-arguments...
 }
 
 make_machine() {
-  if [ "${REUSE_MACHINE:-0}" != 1 ] || [ ! -d "$machine" ]; then
-    rm -rf "$machine"
-    cp -a "$base" "$machine"
-  fi
+  rm -rf "$machine"
+  cp -a "$base" "$machine"
   cp /etc/resolv.conf "$machine/etc/resolv.conf"
   # The hosts file that Debian's installer writes; debootstrap makes none.
   printf '127.0.0.1\tlocalhost\n127.0.1.1\t%s\n::1\tlocalhost ip6-localhost ip6-loopback\n' \
