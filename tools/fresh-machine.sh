@@ -60,7 +60,7 @@ mount_into() { # target mount-arguments...
 }
 
 make_machine() {
-  rm -rf "$machine"
+  rm -rf --one-file-system "$machine" # never into a mount a killed run left behind
   cp -a "$base" "$machine"
   cp /etc/resolv.conf "$machine/etc/resolv.conf"
   # The hosts file that Debian's installer writes; debootstrap makes none.
