@@ -6,12 +6,15 @@
 #include "StaticOrder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <utility>
 #include <sstream>
+#include <thread>
 
 Palette GamePalette STATIC_ORDER(STATIC_GAME);
 PartColorTable PartColorTables[ColorPartCount] STATIC_ORDER(STATIC_GAME);
@@ -292,16 +295,26 @@ private:
     std::map<std::pair<int, int>, std::vector<TexelSamples>> plans;
 };
 
-void WriteFloorTexels(const Shape& shape, const FloatPalette& palette, SamplePlans& plans, uint8_t* to,
-                      uint32_t pitch, uint32_t bits) {
-    const int width = ShapeWidth(shape), height = ShapeHeight(shape);
-    const std::vector<TexelSamples>* plan = width && height ? &plans.For(width, height) : nullptr;
-    const FlatShape flat(shape, palette);
-    for (int ty = 0; ty < FloorTextureSize; ++ty, to += pitch)
+// One shape's texture from its creation to its upload. The texels are
+// written straight into the locked texture's memory.
+struct FloorJob {
+    const Shape* shape = nullptr;
+    const std::vector<TexelSamples>* plan = nullptr;  // null for an empty image
+    G::Texture texture;
+    G::TextureLock* lock = nullptr;
+    uint8_t* texels = nullptr;
+    uint32_t pitch = 0, bits = 0;
+    std::atomic<bool> written{false};
+};
+
+void WriteFloorTexels(const FloorJob& job, const FloatPalette& palette) {
+    const FlatShape flat(*job.shape, palette);
+    uint8_t* to = job.texels;
+    for (int ty = 0; ty < FloorTextureSize; ++ty, to += job.pitch)
         for (int tx = 0; tx < FloorTextureSize; ++tx) {
-            const uint32_t texel = plan ? BlendTexel(flat, (*plan)[size_t(ty * FloorTextureSize + tx)], bits)
-                                        : FloorTexel(shape, tx, ty, bits);
-            if (bits == 32) {
+            const uint32_t texel = job.plan ? BlendTexel(flat, (*job.plan)[size_t(ty * FloorTextureSize + tx)], job.bits)
+                                            : FloorTexel(*job.shape, tx, ty, job.bits);
+            if (job.bits == 32) {
                 std::memcpy(to + tx * 4, &texel, 4);
             } else {
                 const uint16_t half = static_cast<uint16_t>(texel);
@@ -310,36 +323,92 @@ void WriteFloorTexels(const Shape& shape, const FloatPalette& palette, SamplePla
         }
 }
 
-bool BuildFloorTexture(const Shape& shape, const FloatPalette& palette, SamplePlans& plans,
-                       std::vector<G::Texture>& textures) {
-    G::Texture texture;
-    if (!texture.Create(FloorTextureSize, FloorTextureSize, 3, 1, true)) {
+// Creates and locks the texture of one shape; false, with the message, when
+// either step fails.
+bool StartFloorJob(FloorJob& job, const Shape& shape, SamplePlans& plans) {
+    job.shape = &shape;
+    const int width = ShapeWidth(shape), height = ShapeHeight(shape);
+    if (width && height) job.plan = &plans.For(width, height);
+    if (!job.texture.Create(FloorTextureSize, FloorTextureSize, 3, 1, true)) {
         ErrorLog << "Texture create failed while doing floor tile conversion.\n";
         return false;
     }
-    texture.SetWrap(false, false, true);
-    G::TextureLock lock(texture, 0, true);
-    uint32_t *texels, pitch, slice, bits, width, height, depth;
-    if (!lock.GetInfo(texels, pitch, slice, bits, width, height, depth)) {
+    job.texture.SetWrap(false, false, true);
+    job.lock = new2(G::TextureLock, G::TextureLock(job.texture, 0, true));
+    uint32_t *texels, slice, width32, height32, depth;
+    if (!job.lock->GetInfo(texels, job.pitch, slice, job.bits, width32, height32, depth)) {
         ErrorLog << "Lock on newly created texture failed while floor tile conversion.\n";
+        delete2(job.lock);
+        job.lock = nullptr;
+        job.texture = G::Texture();
         return false;
     }
-    WriteFloorTexels(shape, palette, plans, reinterpret_cast<uint8_t*>(texels), pitch, bits);
-    textures.push_back(texture);
-    lock.Unlock();
+    job.texels = reinterpret_cast<uint8_t*>(texels);
     return true;
 }
+
+// The conversion is the costly part and each shape's is independent: a
+// second thread converts each texture as soon as it is created and locked,
+// while this thread goes on creating, then uploads the converted textures
+// in shape order (GL stays on this thread), converting itself whenever the
+// next upload is not ready yet.
+class FloorConversion {
+public:
+    FloorConversion(const ShapeList& shapes, const FloatPalette& palette) : jobs(shapes.size()), palette(palette) {}
+
+    // False when a texture could not be made; those made before it are kept.
+    bool Run(const ShapeList& shapes, std::vector<G::Texture>& textures) {
+        std::thread helper;
+        if (std::thread::hardware_concurrency() > 1 && shapes.size() > 1) helper = std::thread([this] { Help(); });
+        SamplePlans plans;
+        size_t made = 0;
+        while (made < shapes.size() && StartFloorJob(jobs[made], shapes[made], plans))
+            published.store(++made, std::memory_order_release);
+        creating.store(false, std::memory_order_release);
+        for (size_t index = 0; index < made; ++index) {
+            FloorJob& job = jobs[index];
+            while (!job.written.load(std::memory_order_acquire))
+                if (!ConvertNext()) std::this_thread::yield();
+            textures.push_back(job.texture);
+            job.lock->Unlock();
+            delete2(job.lock);
+            job.texture = G::Texture();
+        }
+        if (helper.joinable()) helper.join();
+        return made == shapes.size();
+    }
+
+private:
+    void Help() {
+        while (ConvertNext() || creating.load(std::memory_order_acquire) ||
+               next.load() < published.load(std::memory_order_acquire))
+            std::this_thread::yield();
+    }
+
+    // Converts the next created texture nobody has taken yet, if there is one.
+    bool ConvertNext() {
+        size_t index = next.load();
+        do {
+            if (index >= published.load(std::memory_order_acquire)) return false;
+        } while (!next.compare_exchange_weak(index, index + 1));
+        WriteFloorTexels(jobs[index], palette);
+        jobs[index].written.store(true, std::memory_order_release);
+        return true;
+    }
+
+    std::deque<FloorJob> jobs;  // sized once: never moved while converted
+    const FloatPalette& palette;
+    std::atomic<size_t> published{0}, next{0};
+    std::atomic<bool> creating{true};
+};
 
 }  // namespace
 
 bool BuildFloorTextures(const ShapeList& shapes, std::vector<G::Texture>& textures) {
     textures.clear();
     ProfileStart("Generate floor textures from .fsh", __FILE__);
-    SamplePlans plans;
     const FloatPalette palette;
-    bool made = true;
-    for (const Shape& shape : shapes)
-        if (!(made = BuildFloorTexture(shape, palette, plans, textures))) break;
+    const bool made = FloorConversion(shapes, palette).Run(shapes, textures);
     ProfileStop("Generate floor textures from .fsh", __FILE__);
     return made;
 }
