@@ -56,7 +56,10 @@ const uint8_t* Texel(const std::map<std::string, RgbaImage>& textures, const std
     return &img.pixels[(y * img.width + x) * 4];
 }
 
-void DrawTriangle(Canvas& canvas, const Screen s[3], const ModelVertex* v[3], const ModelChunk& chunk,
+uint8_t Shade(float value, float light) { return static_cast<uint8_t>(std::min(255.0f, value * light)); }
+
+// `light`: each corner's sunlight, blended across the face as the item shader's is.
+void DrawTriangle(Canvas& canvas, const Screen s[3], const ModelVertex* v[3], const float light[3], const ModelChunk& chunk,
                   const std::map<std::string, RgbaImage>& textures) {
     const float area = (s[1].x - s[0].x) * (s[2].y - s[0].y) - (s[2].x - s[0].x) * (s[1].y - s[0].y);
     if (area <= 0) return;  // clockwise on a y-down canvas is the front
@@ -78,11 +81,14 @@ void DrawTriangle(Canvas& canvas, const Screen s[3], const ModelVertex* v[3], co
             if (z >= depth) continue;
             depth = z;
             uint8_t* out = &canvas.image.pixels[(y * canvas.image.width + x) * 4];
+            const float lit = w[0] * light[0] + w[1] * light[1] + w[2] * light[2];
             if (chunk.kind == VertexKind::PNC) {
-                for (int k = 0; k < 3; ++k) out[k] = static_cast<uint8_t>(w[0] * v[0]->color[k] + w[1] * v[1]->color[k] + w[2] * v[2]->color[k]);
+                for (int k = 0; k < 3; ++k)
+                    out[k] = Shade(w[0] * v[0]->color[k] + w[1] * v[1]->color[k] + w[2] * v[2]->color[k], lit);
             } else {
                 const float u = w[0] * v[0]->u + w[1] * v[1]->u + w[2] * v[2]->u, t = w[0] * v[0]->v + w[1] * v[1]->v + w[2] * v[2]->v;
-                std::copy_n(Texel(textures, chunk.texture, u, t), 3, out);
+                const uint8_t* texel = Texel(textures, chunk.texture, u, t);
+                for (int k = 0; k < 3; ++k) out[k] = Shade(texel[k], lit);
             }
         }
 }
@@ -98,11 +104,13 @@ void DrawModel(Canvas& canvas, const Model& model, int ox, int oy, const std::ma
                     for (size_t i = 0; i + 2 < chunk.indices.size(); i += 3) {
                         Screen s[3];
                         const ModelVertex* v[3];
+                        float light[3];
                         for (int k = 0; k < 3; ++k) {
                             v[k] = &chunk.vertices[chunk.indices[i + k]];
                             s[k] = Project(camera, Apply(frames[bone.name], v[k]->position), ox, oy);
+                            light[k] = SunLight(ApplyDirection(frames[bone.name], v[k]->normal));
                         }
-                        DrawTriangle(canvas, s, v, chunk, textures);
+                        DrawTriangle(canvas, s, v, light, chunk, textures);
                     }
 }
 
@@ -110,8 +118,7 @@ void DrawModel(Canvas& canvas, const Model& model, int ox, int oy, const std::ma
 
 bool WritePreviewSheet(const std::string& pngPath) {
     std::map<std::string, RgbaImage> textures;
-    for (const Material& m : Materials())
-        for (int level = 0; level < LightLevels; ++level) textures[LevelTextureName(m.name, level)] = LitCopy(m.make(), level);
+    for (const Material& m : Materials()) textures[TextureName(m.name)] = m.make();
     const std::vector<ItemModel>& models = ItemModels();
     const int rows = (static_cast<int>(models.size()) + Columns - 1) / Columns;
     Canvas canvas;

@@ -127,11 +127,3 @@ const std::vector<Material>& Materials() {
     };
     return materials;
 }
-
-RgbaImage LitCopy(const RgbaImage& image, int level) {
-    RgbaImage out = image;
-    const float intensity = LevelIntensity(level);
-    for (size_t i = 0; i < out.pixels.size(); ++i)
-        if (i % 4 != 3) out.pixels[i] = static_cast<uint8_t>(out.pixels[i] * intensity + 0.5f);
-    return out;
-}

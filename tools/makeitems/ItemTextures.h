@@ -1,5 +1,4 @@
-// The items' materials: small tiling textures, each written in three copies
-// lit as the mesh builder's light levels (see MeshBuilder.h).
+// The items' materials: small tiling textures, one file each.
 #pragma once
 #include <string>
 #include <vector>
@@ -13,5 +12,3 @@ struct Material {
 
 // Every material the models use; the walnut is only ever a replacement.
 const std::vector<Material>& Materials();
-// `image` darkened to the light level's intensity.
-RgbaImage LitCopy(const RgbaImage& image, int level);

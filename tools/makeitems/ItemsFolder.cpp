@@ -9,21 +9,6 @@
 #include "LogFile.h"
 #include "SampleLayout.h"
 
-namespace {
-
-// The walnut chest is the oak chest with every oak texture it uses swapped.
-std::vector<std::pair<std::string, std::string>> OakToWalnut() {
-    std::vector<std::pair<std::string, std::string>> pairs;
-    for (const ModelMesh& mesh : MakeChest().meshes)
-        for (const ModelChunk& chunk : mesh.chunks)
-            for (int level = 0; level < LightLevels; ++level)
-                if (chunk.texture == LevelTextureName("oak", level))
-                    pairs.push_back({chunk.texture, LevelTextureName("walnut", level)});
-    return pairs;
-}
-
-}  // namespace
-
 std::vector<ItemEntry> ItemTable() {
     auto n = [](Item item) { return static_cast<int>(item); };
     return {
@@ -36,7 +21,7 @@ std::vector<ItemEntry> ItemTable() {
         {n(Item::Signpost), "signpost.mbm", {}},   {n(Item::Bench), "bench.mbm", {}},
         {n(Item::Fence), "fence.mbm", {}},         {n(Item::FenceAlongY), "fence_y.mbm", {}},
         {n(Item::ChairFacingWest), "chair_w.mbm", {}}, {n(Item::Chest), "chest.mbm", {}},
-        {n(Item::WalnutChest), "chest.mbm", OakToWalnut()}, {n(Item::Statue), "statue.mbm", {}},
+        {n(Item::WalnutChest), "chest.mbm", {{TextureName("oak"), TextureName("walnut")}}}, {n(Item::Statue), "statue.mbm", {}},
         {n(Item::Boat), "boat.mbm", {}},
     };
 }
@@ -56,10 +41,7 @@ bool WriteItemsFolder(const std::string& folder) {
     std::filesystem::create_directories(folder, ec);
     bool ok = WriteTextFile(folder + "/items.txt", EncodeItemTable());
     for (const ItemModel& m : ItemModels()) ok &= WriteTextFile(folder + "/" + m.fileName, EncodeMbm(m.make()));
-    for (const Material& material : Materials()) {
-        const RgbaImage image = material.make();
-        for (int level = 0; level < LightLevels; ++level)
-            ok &= WritePng(folder + "/" + LevelTextureName(material.name, level), LitCopy(image, level));
-    }
+    for (const Material& material : Materials())
+        ok &= WritePng(folder + "/" + TextureName(material.name), material.make());
     return ok;
 }

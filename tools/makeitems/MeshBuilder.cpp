@@ -5,11 +5,6 @@
 
 namespace {
 
-// The sun: high, from the side the camera starts on, a little to the left.
-const Vec3 Sun = Normalized({0.3f, 0.55f, 0.78f});
-
-float Intensity(Vec3 normal) { return 0.55f + 0.45f * std::max(0.0f, Dot(normal, Sun)); }
-
 // Contact shade: parts near the ground are a little darker.
 float Occlusion(float z) { return 0.78f + 0.22f * std::clamp(z / 0.3f, 0.0f, 1.0f); }
 
@@ -42,13 +37,6 @@ std::vector<Vec3> WithoutRepeats(const std::vector<Vec3>& points) {
     return out;
 }
 
-int NearestLevel(float intensity) {
-    int best = 0;
-    for (int level = 1; level < LightLevels; ++level)
-        if (std::fabs(LevelIntensity(level) - intensity) < std::fabs(LevelIntensity(best) - intensity)) best = level;
-    return best;
-}
-
 Frame Rotation(float degrees, int axis, Vec3 at) {
     const float a = degrees * 3.14159265f / 180.0f, c = std::cos(a), s = std::sin(a);
     Frame f;
@@ -74,13 +62,11 @@ Paint Textured(const std::string& material, float texScale) {
     return p;
 }
 
-float LevelIntensity(int level) {
-    static const float levels[LightLevels] = {1.0f, 0.8f, 0.62f};
-    return levels[level];
-}
+std::string TextureName(const std::string& material) { return material + ".png"; }
 
-std::string LevelTextureName(const std::string& material, int level) {
-    return material + "_" + std::to_string(level) + ".png";
+float SunLight(Vec3 normal) {
+    const Vec3 sun = Normalized({0.37f, -0.28f, 0.886f});  // as in data/shaders/simple
+    return 0.6f + 0.4f * std::max(0.0f, Dot(normal, sun));
 }
 
 Vec3 operator+(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
@@ -152,7 +138,7 @@ void MeshBuilder::PolygonAwayFrom(std::vector<Vec3> points, const Paint& paint, 
 }
 
 ModelVertex MeshBuilder::PlainVertex(Vec3 p, Vec3 n, const Paint& paint, float faceTint) const {
-    const float light = paint.lit ? Intensity(n) * Occlusion(p.z) * faceTint : 1.0f;
+    const float light = paint.shaded ? Occlusion(p.z) * faceTint : 1.0f;
     ModelVertex v;
     v.position = p;
     v.normal = n;
@@ -197,8 +183,7 @@ void MeshBuilder::TexturedFace(const std::vector<Vec3>& points, const std::vecto
         }
         vertices.push_back(v);
     }
-    const int level = NearestLevel(Intensity(faceNormal));
-    AddFace(ChunkFor(LevelTextureName(paint.material, level), VertexKind::PNT2), vertices);
+    AddFace(ChunkFor(TextureName(paint.material), VertexKind::PNT2), vertices);
 }
 
 void MeshBuilder::AddFace(ModelChunk& chunk, const std::vector<ModelVertex>& vertices) {

@@ -1,7 +1,8 @@
-// Builds one mesh of a model from faces given in model space. The item shader
-// does no lighting, so the light is baked in here: into the vertex colours of
-// plain faces (PNC), and, for textured faces (PNT2), by choosing one of three
-// pre-lit copies of the material's texture, one chunk per copy.
+// Builds one mesh of a model from faces given in model space: plain faces
+// (PNC) carry their colour, textured faces (PNT2) one chunk per material. The
+// sun's light comes from the item shader, by the normals, as the model turns;
+// only what the sun cannot give is baked into plain faces' colours: a little
+// per-face variation and the darker contact with the ground.
 #pragma once
 #include <map>
 #include <string>
@@ -15,20 +16,20 @@ struct Rgb {
 
 struct Paint {
     Rgb color;              // plain faces
-    std::string material;   // textured when set: files material_0.png .. material_2.png
+    std::string material;   // textured when set: the file material.png
     float texScale = 1.5f;  // texture repeats per unit
     float jitter = 0;       // per-face colour variation of plain faces, 0..1
     bool stretch = false;   // the texture covers each face once (labels), instead of tiling
-    bool lit = true;        // false for things that glow: lantern glass, water
+    bool shaded = true;     // false for things that glow: lantern glass, water
 };
 
 Paint Plain(float r, float g, float b, float jitter = 0);
 Paint Textured(const std::string& material, float texScale = 1.5f);
 
-// The copies of a textured material, from sunlit to shaded.
-constexpr int LightLevels = 3;
-float LevelIntensity(int level);
-std::string LevelTextureName(const std::string& material, int level);
+std::string TextureName(const std::string& material);
+
+// What the item shader's sun gives a vertex of this normal (unturned model).
+float SunLight(Vec3 normal);
 
 // Vector and frame helpers shared by the shape functions.
 Vec3 operator+(Vec3 a, Vec3 b);

@@ -85,7 +85,7 @@ Model MakeLampPost() {
     tray.phaseDegrees = 45;
     AddLathe(head, at, tray, Iron);
     Paint glow = Plain(1.0f, 0.86f, 0.48f);
-    glow.lit = false;
+    glow.shaded = false;
     Lathe glass;
     glass.profile = {{0.1f, 0.04f}, {0.13f, 0.24f}};
     glass.sides = 4;
@@ -110,7 +110,7 @@ Model MakeWell() {
     wall.capTop = false;
     AddLathe(well, Origin, wall, Textured("masonry", 2.5f));
     Paint water = Plain(0.2f, 0.36f, 0.55f);
-    water.lit = false;
+    water.shaded = false;
     std::vector<Vec3> surface;
     for (int k = 0; k < 10; ++k) {
         const float a = k * 3.14159265f / 5;
