@@ -1,8 +1,5 @@
-// The game's scenes. The game scene against a loopback server: the connection
-// messages, typed lines and their rewriting, movement keys, coloured server
-// text, the scroll bar and wheel, a lost connection, and the transfers ended
-// with the scene. Its question queue (drawing and real clicks are the
-// end-to-end test's part). The character chooser.
+// The game scene against a loopback server, its question queue and the
+// character chooser. Real keys, clicks and drawing are the end-to-end test's.
 #include <gtest/gtest.h>
 
 #include "CChooseINI.h"
@@ -29,11 +26,15 @@ namespace {
 using Platform::MessageKind;
 using Platform::WindowMessage;
 
-void Post(MessageKind kind, uint32_t code = 0, bool extended = false) {
+// Key downs come from the arrow keys' block, as the movement keys do.
+void Post(MessageKind kind, uint32_t code, int32_t x = 0, int32_t y = 0, int32_t wheel = 0) {
     WindowMessage message;
     message.kind = kind;
     message.code = code;
-    message.extended = extended;
+    message.extended = kind == MessageKind::KeyDown;
+    message.x = x;
+    message.y = y;
+    message.wheelDelta = wheel;
     if (!TypedCharQueue::HandleMessage(message)) MouseState::HandleMessage(message);
 }
 
@@ -42,21 +43,10 @@ void Type(const std::string& text) {
         Post(MessageKind::Char, static_cast<uint8_t>(c));
 }
 
-void Mouse(MessageKind kind, int32_t x, int32_t y, int32_t wheel = 0) {
-    WindowMessage message;
-    message.kind = kind;
-    message.x = x;
-    message.y = y;
-    message.wheelDelta = wheel;
-    MouseState::HandleMessage(message);
-}
-
 std::string WindowText(const G::TextWindow& window) {
     std::string all;
-    for (size_t i = 0; i < window.GetLineCount(); ++i) {
-        G::Text line = window.GetLine(i).text;
-        all += line.AsText() + "|";
-    }
+    for (size_t i = 0; i < window.GetLineCount(); ++i)
+        all += G::Text(window.GetLine(i).text).AsText() + "|";
     return all;
 }
 
@@ -65,7 +55,7 @@ std::string Character(const std::string& version, const std::string& name) {
            " desc\nSpec=12\n";
 }
 
-class Chooser : public TextTest::SceneSuite {};
+class Scenes : public TextTest::SceneSuite {};
 
 class GameScene : public TextTest::SceneSuite {
   protected:
@@ -81,7 +71,7 @@ class GameScene : public TextTest::SceneSuite {
         Frame();
     }
     void TearDown() override {
-        delete2(scene);
+        if (scene) delete2(scene);
         TypedCharQueue::Clear();
         MouseState::EndFrame();
     }
@@ -112,97 +102,60 @@ TEST(GameSceneRules, TextIsColouredByTheFirstByteAfterEveryLineFeed) {
          {std::pair{'(', 0xFFBFFFBFu}, {'>', 0xFFBFFFBFu}, {'a', 0xFFFFFFFFu}, {'\0', 0xFFFFFFFFu}})
         EXPECT_EQ(LineColorFor(first), color) << int(first);
     G::Text text = ColoredText("*star\n[box\nplain");
-    EXPECT_EQ(text.AsText(), "*star\n[box\nplain");
     std::vector<std::pair<size_t, uint32_t>> runs;
     for (const auto& run : text.GetColorRuns())
         runs.push_back({run.start, run.color});
     EXPECT_EQ(runs, (std::vector<std::pair<size_t, uint32_t>>{{0, 0xFFBFBFFFu}, {6, 0xFFFFBFBFu}, {11, 0xFFFFFFFFu}}));
 }
 
-// The movement keys themselves are checked through the scene below.
-TEST(GameSceneRules, MoveTableAndScrollBarGeometry) {
-    EXPECT_EQ(MoveCodeForKey(TypedCharQueue::Enter), -1);
-    EXPECT_EQ(MoveCodeForKey('m'), -1);
-    EXPECT_TRUE(IsOnScrollBar(741, 301));
-    EXPECT_FALSE(IsOnScrollBar(740, 301));
+// Typed letters and Enter that moved would reach the server in the typing test below.
+TEST(GameSceneRules, ScrollBarAndTransferLineGeometry) {
+    EXPECT_FALSE(IsOnScrollBar(740, 301)); // 741 begins the drag below
     EXPECT_FALSE(IsOnScrollBar(763, 556));
     EXPECT_TRUE(IsOnScrollBar(763, 555));
     EXPECT_NEAR(ScrollForDrag(540), 1.0f, 1e-5);
     EXPECT_FLOAT_EQ(TransferLineY(0, 2), 256);
-    EXPECT_FLOAT_EQ(TransferLineY(1, 2), 280);
-    EXPECT_FLOAT_EQ(TransferLineY(0, 1), 280);
+    EXPECT_FLOAT_EQ(TransferLineY(1, 2), 280); // one line alone is the end-to-end test's
 }
 
+// Backspace and Enter on an empty line do nothing; the movement keys are the end-to-end test's.
 TEST_F(GameScene, ConnectsAndSaysSoAndTypedLinesGoOutRewrittenWithTwoLineFeeds) {
     EXPECT_EQ(WindowText(scene->Window()), "Connecting to quillmor server at 127.0.0.1 on port " +
                                                std::to_string(server.Port()) + " ...\n|Connected to server.\n|");
-    Type("hello");
-    Post(MessageKind::Char, 0x0D);
+    Type("\b\rhelx\blo");
+    Frame();
+    EXPECT_EQ(scene->InputLine(), "hello");
+    Type("\r/Bob hi\r:waves\r`raw\r\"q\r");
     Frame();
     EXPECT_EQ(scene->InputLine(), "");
-    Type("/Bob hi\r:waves\r`raw\r\"q\r");
-    Frame();
     EXPECT_EQ(server.Next(37), "\"hello\n\nwh Bob hi\n\n:waves\n\nraw\n\n\"\"q\n\n");
-}
-
-TEST_F(GameScene, BackspaceEmptyEnterAndMovementKeys) {
-    Post(MessageKind::Char, 0x08); // on an empty line: nothing
-    Post(MessageKind::Char, 0x0D); // empty line: nothing sent
-    Type("ab");
-    Post(MessageKind::Char, 0x08);
-    Frame();
-    EXPECT_EQ(scene->InputLine(), "a");
-    using namespace Platform::VirtualKey;
-    for (uint32_t key : {Up, Prior, Left, Home, Down, End, Right, Next, Delete, Insert})
-        Post(MessageKind::KeyDown, key, true);
-    Frame();
-    EXPECT_EQ(scene->InputLine(), "a");
-    EXPECT_EQ(server.Next(36), "m 9\nm 9\nm 7\nm 7\nm 1\nm 1\nm 3\nm 3\n<\n>\n");
-}
-
-TEST_F(GameScene, ServerTextReachesTheWindowInItsColours) {
-    ASSERT_TRUE(server.Send("(Welcome home.\n"));
-    NetTest::WaitUntil(5, [&] { return Frame(), scene->Window().GetLineCount() == 3; });
-    QueueText("*Star line\n>second");
-    Frame();
-    ASSERT_EQ(scene->Window().GetLineCount(), 4u);
-    EXPECT_NE(WindowText(scene->Window()).find("|Welcome home.|"), std::string::npos); // the marker byte is dropped
-    const G::ColorRunList& runs = scene->Window().GetLine(3).text.GetColorRuns();
-    ASSERT_EQ(runs.size(), 2u);
-    EXPECT_EQ(runs[0].color, LineColorFor('*'));
-    EXPECT_EQ(runs[1].color, LineColorFor('>'));
 }
 
 TEST_F(GameScene, ScrollBarDragAndWheel) {
     for (int i = 0; i < 40; ++i)
         QueueText("line " + std::to_string(i));
     Frame();
-    Mouse(MessageKind::MouseMove, 741, 301);
-    Mouse(MessageKind::ButtonDown, 741, 301);
+    Post(MessageKind::MouseMove, 0, 741, 301);
+    Post(MessageKind::ButtonDown, 0, 741, 301);
     Frame();
-    EXPECT_TRUE(scene->IsDragging());
     EXPECT_FLOAT_EQ(scene->Window().GetScroll(), 0.0f); // 301 is above 316: clamped
-    Mouse(MessageKind::MouseMove, 741, 428);
+    Post(MessageKind::MouseMove, 0, 741, 428);
     Frame();
     EXPECT_NEAR(scene->Window().GetScroll(), 0.5f, 1e-5);
-    Mouse(MessageKind::ButtonUp, 741, 428);
-    Mouse(MessageKind::MouseMove, 741, 540);
+    Post(MessageKind::ButtonUp, 0, 741, 428);
+    Post(MessageKind::MouseMove, 0, 741, 540);
     Frame();
-    EXPECT_FALSE(scene->IsDragging());
-    EXPECT_NEAR(scene->Window().GetScroll(), 0.5f, 1e-5);
-    Mouse(MessageKind::Wheel, 741, 540, -120); // a notch toward the user: +1 step
+    EXPECT_NEAR(scene->Window().GetScroll(), 0.5f, 1e-5); // released: the move does not drag
+    Post(MessageKind::Wheel, 0, 741, 540, 240);           // two notches away from the user: two steps up
     Frame();
-    EXPECT_NEAR(scene->Window().GetScroll(), 0.55f, 1e-5);
-    Mouse(MessageKind::Wheel, 741, 540, 240);
-    Frame();
-    EXPECT_NEAR(scene->Window().GetScroll(), 0.45f, 1e-5);
+    EXPECT_NEAR(scene->Window().GetScroll(), 0.4f, 1e-5);
 }
 
 TEST_F(GameScene, ClosedConnectionKeepsTheTypedLine) {
     server.Close();
     ASSERT_TRUE(NetTest::WaitUntil(1, [&] { return !scene->IsConnected(); }));
     Type("still here\r");
-    Post(MessageKind::KeyDown, Platform::VirtualKey::Up, true);
+    Post(MessageKind::KeyDown, Platform::VirtualKey::Up);
     Frame();
     EXPECT_EQ(scene->InputLine(), "still here");
     EXPECT_EQ(WindowText(scene->Window()).find("SEND TO SERVER FAILED!"), std::string::npos);
@@ -216,34 +169,28 @@ TEST_F(GameScene, EndingTheSceneEndsEveryTransfer) {
     scene = nullptr;
     EXPECT_TRUE(TheTransferList.empty());
     EXPECT_EQ(TestUtil::ReadFile("_error.txt").find("doesn't exist"), std::string::npos);
-    scene = new2(CMain, CMain); // TearDown deletes one
 }
 
-TEST(GameSceneWithoutServer, MissingAddressFileIsReportedAndTypingStaysLocal) {
-    ASSERT_TRUE(TextTest::StartGraphics());
-    {
-        TestUtil::ScopedFolder folder("no_address");
-        CMain* scene = new2(CMain, CMain);
-        std::string text;
-        NetTest::WaitUntil(5, [&] {
-            scene->Update(0);
-            return (text = WindowText(scene->Window())).find("FAILED") != std::string::npos;
-        });
-        EXPECT_EQ(text, "Failed to load quil's ip and port from \\data\\quil_ip.txt file.\n|"
-                        "CONNECTION TO SERVER FAILED.\n|");
-        EXPECT_NE(TestUtil::ReadFile("_error.txt").find("Failed to load quil's ip and port from file.\n"),
-                  std::string::npos);
-        Type("hi\r");
+TEST_F(Scenes, GameWithoutAnAddressFileSaysSoAndTypingStaysLocal) {
+    TestUtil::ScopedFolder folder("no_address");
+    CMain* scene = new2(CMain, CMain);
+    std::string text;
+    NetTest::WaitUntil(5, [&] {
         scene->Update(0);
-        TypedCharQueue::Clear();
-        EXPECT_EQ(scene->InputLine(), "hi");
-        delete2(scene);
-    }
-    G::FreeTextResources();
-    TextTest::StopGraphics();
+        return (text = WindowText(scene->Window())).find("FAILED") != std::string::npos;
+    });
+    EXPECT_EQ(text, "Failed to load quil's ip and port from \\data\\quil_ip.txt file.\n|"
+                    "CONNECTION TO SERVER FAILED.\n|");
+    EXPECT_NE(TestUtil::ReadFile("_error.txt").find("Failed to load quil's ip and port from file.\n"),
+              std::string::npos);
+    Type("hi\r");
+    scene->Update(0);
+    TypedCharQueue::Clear();
+    EXPECT_EQ(scene->InputLine(), "hi");
+    delete2(scene);
 }
 
-TEST_F(Chooser, ListsCharactersSkipsSettingsAndBrokenFiles) {
+TEST_F(Scenes, ChooserListsCharactersSkipsSettingsAndBrokenFiles) {
     TestUtil::ScopedFolder folder("listing");
     TestUtil::WriteFile("Bramble.ini", Character("V1.6", "Bramble"));
     TestUtil::WriteFile("Aster.ini", Character("V1.6 char", "Aster"));
@@ -259,15 +206,11 @@ TEST_F(Chooser, ListsCharactersSkipsSettingsAndBrokenFiles) {
     TestUtil::WriteFile("data/pickINI.bmp", TestUtil::ReadFile(TestUtil::SourceDir() + "/data/pickINI.bmp"));
 
     CChooseINI chooser;
-    std::vector<std::string> labels;
-    for (const CharacterEntry& entry : chooser.Entries())
-        labels.push_back(entry.label);
     std::vector<std::string> expected{"Aster (Aster.ini)", "Bramble (Bramble.ini)", "Elder (Old.ini)"};
 #ifndef _WIN32
     expected.push_back("Shown (Settings.ini)"); // a file of its own only where names keep their case
 #endif
     expected.push_back("Mine (mysettings.ini)"); // the settings names are whole names
-    EXPECT_EQ(labels, expected);
     std::string listing;
     for (const std::string& label : expected)
         listing += label + "\n\n";
@@ -280,10 +223,12 @@ TEST_F(Chooser, ListsCharactersSkipsSettingsAndBrokenFiles) {
     EXPECT_NE(log.find("Error: Could not load all vital data fields from player .ini: Broken.ini\n"),
               std::string::npos);
     EXPECT_EQ(log.find("Failed to load"), std::string::npos) << log;
-    EXPECT_EQ(chooser.Selection(), 0);
+    chooser.Draw(); // the list and the marker leave this corner as cleared
+    EXPECT_EQ(GLTest::ReadPixels(0, 0, 1, 1).data[0] & 0xFFFFFF, 0u);
 }
 
-TEST_F(Chooser, EmptyFolderShowsTheErrorTextAndIgnoresKeys) {
+// Keys cannot be sent to it here: it reads the real keyboard.
+TEST_F(Scenes, ChooserInAnEmptyFolderShowsTheErrorText) {
     TestUtil::ScopedFolder folder("empty");
     TestUtil::WriteFile("settings.ini", Character("V1.6", "Hidden"));
     CChooseINI chooser;
@@ -295,17 +240,12 @@ TEST_F(Chooser, EmptyFolderShowsTheErrorTextAndIgnoresKeys) {
     EXPECT_EQ(list.GetX(), 200);
     EXPECT_EQ(list.GetY(), 300);
     EXPECT_EQ(TestUtil::CountOf(TestUtil::ReadFile("_error.txt"), "No valid player .ini files found.\n"), 1);
-    chooser.Update(0.5f); // nothing to select: stays as it is
-    EXPECT_EQ(chooser.Selection(), 0);
-    EXPECT_EQ(SceneManager::CurrentSceneName(), "none");
 }
 
 TEST(ChooserSelection, WrapsAtBothEndsAndBothKeysCancel) {
     EXPECT_EQ(MoveSelection(0, true, false, 3), 2);
     EXPECT_EQ(MoveSelection(2, false, true, 3), 0);
-    EXPECT_EQ(MoveSelection(1, false, true, 3), 2);
     EXPECT_EQ(MoveSelection(1, true, true, 3), 1);
-    EXPECT_EQ(MoveSelection(0, true, true, 1), 0);
     EXPECT_EQ(MoveSelection(0, false, true, 1), 0);
 }
 
@@ -327,60 +267,38 @@ TEST_F(GameDialogTest, RepeatedQuestionsJoinTheWaitingOneAndAllAskersHearTheAnsw
     dialog.Ask("Erp", "Go forward?", true, Asker("third"));
     dialog.Ask("oops", "Broken floors", false, nullptr);
     EXPECT_EQ(dialog.WaitingCount(), 3u);
-    ASSERT_NE(dialog.Current(), nullptr);
-    EXPECT_EQ(dialog.Current()->caption, "Erp");
-    dialog.Answer(true);
-    EXPECT_EQ(heard, (std::vector<std::string>{"first:yes", "second:yes"}));
-    ASSERT_NE(dialog.Current(), nullptr);
-    EXPECT_EQ(dialog.Current()->caption, "oops");
-    EXPECT_FALSE(dialog.Current()->yesNo);
-    dialog.Answer(false);
-    ASSERT_NE(dialog.Current(), nullptr);
-    EXPECT_EQ(dialog.Current()->text, "Go forward?");
-    dialog.Answer(false);
+    for (bool yes : {true, false, false})
+        dialog.Answer(yes);
     EXPECT_EQ(heard, (std::vector<std::string>{"first:yes", "second:yes", "third:no"}));
     EXPECT_EQ(dialog.Current(), nullptr);
 }
 
-// A waiting case comes first: a question DropAll left behind would be joined
-// by the next case's and answered twice.
-TEST_F(GameDialogTest, ReturnIsYesEscapeIsNoOtherKeysWait) {
-    const struct {
-        uint8_t key;
-        const char* heard; // null: still waiting
-    } cases[] = {{'y', nullptr},
-                 {TypedCharQueue::Enter, "q:yes"},
-                 {TypedCharQueue::Up, nullptr},
-                 {0x1B, "q:no"},
-                 {TypedCharQueue::Backspace, nullptr}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.key);
-        heard.clear();
-        dialog.DropAll();
-        dialog.Ask("Erp", "Go back?", true, Asker("q"));
-        dialog.HandleKey(c.key);
-        EXPECT_EQ(heard, c.heard ? std::vector<std::string>{c.heard} : std::vector<std::string>{});
-        EXPECT_EQ(dialog.Current() == nullptr, c.heard != nullptr);
-    }
+// Return as yes is the end-to-end test's.
+TEST_F(GameDialogTest, EscapeIsNoOtherKeysWait) {
+    dialog.Ask("Erp", "Go back?", true, Asker("q"));
+    for (uint8_t key : {uint8_t('y'), TypedCharQueue::Up, TypedCharQueue::Backspace})
+        dialog.HandleKey(key);
+    EXPECT_TRUE(heard.empty());
+    dialog.HandleKey(0x1B);
+    EXPECT_EQ(heard, std::vector<std::string>{"q:no"});
 }
 
 // Only a button answers a click; a message has no No button where a question has one.
+// A click in the middle of a button is the end-to-end test's.
 TEST(QuestionLayoutTest, ClicksAnswerOnlyOnTheButtons) {
     QuestionLayout question = LayoutQuestion(32, true), message = LayoutQuestion(32, false);
     auto inside = [](const DialogRect& r) {
-        return std::pair<int32_t, int32_t>(int32_t(r.x + r.width / 2), int32_t(r.y + r.height / 2));
+        return std::make_pair(int32_t(r.x + r.width / 2), int32_t(r.y + r.height / 2));
     };
     const struct {
         const QuestionLayout& layout;
         bool yesNo;
         std::pair<int32_t, int32_t> at;
         int answer;
-    } cases[] = {{question, true, inside(question.no), 0},
-                 {question, true, {int32_t(question.yes.x), int32_t(question.yes.y)}, 1},
+    } cases[] = {{question, true, {int32_t(question.yes.x), int32_t(question.yes.y)}, 1},
                  {question, true, {int32_t(question.yes.x + question.yes.width), int32_t(question.yes.y)}, -1},
                  {question, true, {int32_t(question.no.x - 1), int32_t(question.no.y + 1)}, -1},
-                 {question, true, inside(question.box), -1},
-                 {message, false, inside(message.yes), 1},
+                 {message, false, {int32_t(message.yes.x), int32_t(message.yes.y)}, 1},
                  {message, false, inside(question.no), -1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.at.first) + "," + std::to_string(c.at.second));
@@ -392,10 +310,8 @@ TEST(QuestionLayoutTest, ClicksAnswerOnlyOnTheButtons) {
 // question, not a member of the one just answered.
 TEST_F(GameDialogTest, AskingAgainFromAnAnswerRaisesANewQuestion) {
     dialog.Ask("Erp", "Go back?", true, [this](bool) { dialog.Ask("Erp", "Go back?", true, Asker("again")); });
-    uint32_t first = dialog.Current()->serial;
     dialog.Answer(true);
     ASSERT_NE(dialog.Current(), nullptr);
-    EXPECT_NE(dialog.Current()->serial, first);
     dialog.Answer(false);
     EXPECT_EQ(heard, std::vector<std::string>{"again:no"});
 }

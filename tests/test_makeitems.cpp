@@ -1,8 +1,7 @@
-// The item models, their textures and the item table: what makeitems writes
-// is what the repository holds, every model loads through the game's loader
-// without a report and keeps what the loader does not check (winding against
-// the normals, the triangle budget), and every object number of the sample
-// maps has a model.
+// What the generators write, read back through the client's own loaders
+// without a report: the sample game folder, the data files and the item
+// models, which also keep what the loader does not check (winding against the
+// normals, the triangle budget). The committed files are what they write.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,12 +9,21 @@
 #include <filesystem>
 #include <set>
 
+#include "ColorFiles.h"
+#include "DataFolder.h"
+#include "FloorShapes.h"
 #include "GBMesh.h"
 #include "GLTestContext.h"
 #include "ItemsFolder.h"
+#include "QuilDataManager.h"
+#include "QuilGfxLoader.h"
+#include "SampleCharacters.h"
+#include "SampleFolder.h"
 #include "SampleLayout.h"
+#include "SamplePalette.h"
 #include "SampleWorld.h"
 #include "TestUtil.h"
+#include "WorldMap.h"
 
 namespace {
 
@@ -25,8 +33,6 @@ namespace fs = std::filesystem;
 struct Loaded {
     std::string problem;
     int triangles = 0, bones = 0;
-    bool textured = false;
-    std::set<uint32_t> vertexSizes;
 };
 
 // Each triangle is wound the way its unit normals face: clockwise seen from
@@ -38,8 +44,6 @@ void CheckChunk(G::MeshChunk& chunk, Loaded& out) {
     const auto* v = static_cast<const uint8_t*>(vertices.GetPointer());
     if (!v || !indices.GetPointer(index)) return void(out.problem = "unreadable chunk");
     const uint32_t size = chunk.vertices.GetVertexSize(), count = chunk.indices.GetIndexCount();
-    out.vertexSizes.insert(size);
-    out.textured |= !chunk.textures[0].GetName().empty();
     if (count == 0 || count % 3) return void(out.problem = "chunk without whole triangles");
     auto read = [&](uint16_t i, int offset, float (&to)[3]) { std::memcpy(to, v + size_t(i) * size + offset, 12); };
     for (uint32_t t = 0; t < count; t += 3) {
@@ -101,23 +105,18 @@ TEST_F(ItemFiles, CommittedFilesAreWhatTheGeneratorWrites) {
 }
 
 TEST_F(ItemFiles, EveryModelLoadsCleanlyWoundOutwardAndWithinTheBudget) {
-    std::set<uint32_t> sizes;
-    int models = 0, textured = 0, jointed = 0;
+    int models = 0, jointed = 0;
     for (const std::string& name : FilesIn("items")) {
         if (fs::path(name).extension() != ".mbm") continue;
         const Loaded model = Load("items\\" + name);
         EXPECT_EQ(model.problem, "") << name;
         EXPECT_GT(model.triangles, 0) << name;
         EXPECT_LE(model.triangles, 400) << name;
-        sizes.insert(model.vertexSizes.begin(), model.vertexSizes.end());
         ++models;
-        textured += model.textured;
         jointed += model.bones > 1;
     }
     EXPECT_GE(models, 15) << "a placeholder and at least fourteen objects";
-    EXPECT_GT(textured * 3, models * 2) << "most models are textured";
     EXPECT_GE(jointed, 4);
-    EXPECT_EQ(sizes, (std::set<uint32_t>{28, 32})) << "coloured and textured vertices";
     // The winding check itself: one triangle of the fence turned round.
     std::string fence = TestUtil::ReadFile("items/fence.mbm");
     const size_t at = fence.find("\n      0 2 1 ");
@@ -146,6 +145,76 @@ TEST_F(ItemFiles, EveryObjectOfTheSampleMapsHasAModel) {
                 if (const int object = map.ObjectAt(x, y)) {
                     EXPECT_TRUE(listed.count(object)) << "object " << object;
                 }
+}
+
+class SampleFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(GenerateSampleFolder("."));
+        TestUtil::ClearLog("_error.txt");
+    }
+    void TearDown() override { EXPECT_EQ(TestUtil::ReadFile("_error.txt"), ""); }
+    TestUtil::ScopedFolder folder{"samplegen"};
+};
+
+TEST_F(SampleFolderTest, CharactersLoadWithAllFiveKeys) {
+    for (const SampleCharacter& c : SampleCharacters()) {
+        ASSERT_TRUE(LoadPlayerIni(c.fileName)) << c.fileName;
+        EXPECT_EQ(ThePlayerRecord.Name, c.name);
+        EXPECT_EQ(ThePlayerRecord.Password, c.password);
+        for (char code : ThePlayerRecord.Colors) EXPECT_TRUE(code >= 32 && code < 96) << "colour numbers stay below 64";
+    }
+}
+
+// Its walls are the server session test's: they block the walks there. The
+// dream's map is the end-to-end test's: the client loads it before it answers.
+TEST_F(SampleFolderTest, VillageMapLoadsWithObjectsAndWater) {
+    ASSERT_TRUE(LoadMapFile(SampleLayout::VillageMap));
+    int floors = 0, objects = 0, water = 0;
+    std::set<uint16_t> kinds;
+    for (int y = 0; y < TheWorldMap.N; ++y)
+        for (int x = 0; x < TheWorldMap.N; ++x) {
+            uint16_t f = TheWorldMap.GetFloor(x, y);
+            if (f == MapCell::NoFloor) continue;
+            ++floors;
+            EXPECT_LT(f, uint16_t(Floor::Count)) << x << "," << y;
+            water += IsWaterFloor(f);
+            objects += TheWorldMap.GetObject(x, y) != 0;
+            kinds.insert(TheWorldMap.GetObject(x, y));
+        }
+    EXPECT_EQ(floors, TheWorldMap.W * TheWorldMap.H) << "every server cell lands on its own grid cell";
+    EXPECT_GT(objects, 400);
+    EXPECT_GT(water, 300);
+    EXPECT_GE(kinds.size(), 17u) << "the village shows most kinds of object";
+    ASSERT_TRUE(LoadMapFile(SampleLayout::IslandMap));
+    EXPECT_EQ(TheWorldMap.W, SampleLayout::IslandWidth);
+}
+
+TEST_F(SampleFolderTest, FloorShapesAreDiamondsWithTransparentCorners) {
+    ShapeList shapes;
+    ASSERT_TRUE(LoadShapeFile(shapes, "patches\\default\\floors.fsh"));
+    ASSERT_GE(shapes.size(), 40u);
+    for (size_t i = 0; i < shapes.size(); ++i) {
+        const Shape& s = shapes[i];
+        ASSERT_EQ(s.rows.size(), size_t(FloorShapeHeight)) << i;
+        ASSERT_EQ(s.rows[0].size(), size_t(FloorShapeWidth)) << i;
+        EXPECT_EQ(s.transparent, TransparentIndex) << i;
+        EXPECT_EQ(s.rows.back().back(), TransparentIndex) << i;
+        EXPECT_NE(s.rows[FloorShapeHeight / 2][FloorShapeWidth / 2], TransparentIndex) << "the centre is painted " << i;
+    }
+}
+
+TEST(DataFiles, ColourTablesLoadAndCommittedFilesAreReproducible) {
+    TestUtil::ScopedFolder folder{"datafiles"};
+    ASSERT_TRUE(WriteDataFolder("data"));
+    TestUtil::ClearLog("_error.txt");
+    LoadColorTables();
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
+    const char* files[] = {"pickINI.bmp", "ui/sbar0.png", "ui/sbar1.png", "walls/stone1.bmp", "misc/dream0.png",
+                           "colors/colors.txt", "colors/vest.txt", "quil_ip.txt", "quilfile_ip.txt"};
+    for (const char* f : files)
+        EXPECT_EQ(TestUtil::ReadFile(std::string("data/") + f), TestUtil::ReadFile(TestUtil::SourceDir() + "/data/" + f))
+            << f << " differs from what makedata writes";
 }
 
 }  // namespace
