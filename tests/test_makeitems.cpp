@@ -33,6 +33,8 @@ namespace fs = std::filesystem;
 struct Loaded {
     std::string problem;
     int triangles = 0, bones = 0;
+    bool textured = false;
+    std::set<uint32_t> vertexSizes;
 };
 
 // Each triangle is wound the way its unit normals face: clockwise seen from
@@ -45,6 +47,8 @@ void CheckChunk(G::MeshChunk& chunk, Loaded& out) {
     if (!v || !indices.GetPointer(index)) return void(out.problem = "unreadable chunk");
     const uint32_t size = chunk.vertices.GetVertexSize(), count = chunk.indices.GetIndexCount();
     if (count == 0 || count % 3) return void(out.problem = "chunk without whole triangles");
+    out.vertexSizes.insert(size);
+    out.textured |= !chunk.textures[0].GetName().empty();
     auto read = [&](uint16_t i, int offset, float (&to)[3]) { std::memcpy(to, v + size_t(i) * size + offset, 12); };
     for (uint32_t t = 0; t < count; t += 3) {
         float p[3][3], n[3][3], u[3], w[3], cross[3];
@@ -105,18 +109,23 @@ TEST_F(ItemFiles, CommittedFilesAreWhatTheGeneratorWrites) {
 }
 
 TEST_F(ItemFiles, EveryModelLoadsCleanlyWoundOutwardAndWithinTheBudget) {
-    int models = 0, jointed = 0;
+    std::set<uint32_t> sizes;
+    int models = 0, textured = 0, jointed = 0;
     for (const std::string& name : FilesIn("items")) {
         if (fs::path(name).extension() != ".mbm") continue;
         const Loaded model = Load("items\\" + name);
         EXPECT_EQ(model.problem, "") << name;
         EXPECT_GT(model.triangles, 0) << name;
         EXPECT_LE(model.triangles, 400) << name;
+        sizes.insert(model.vertexSizes.begin(), model.vertexSizes.end());
         ++models;
+        textured += model.textured;
         jointed += model.bones > 1;
     }
     EXPECT_GE(models, 15) << "a placeholder and at least fourteen objects";
     EXPECT_GE(jointed, 4);
+    EXPECT_GT(textured * 3, models * 2) << "most models are textured";
+    EXPECT_EQ(sizes, (std::set<uint32_t>{28, 32})) << "coloured and textured vertices";
     // The winding check itself: one triangle of the fence turned round.
     std::string fence = TestUtil::ReadFile("items/fence.mbm");
     const size_t at = fence.find("\n      0 2 1 ");
