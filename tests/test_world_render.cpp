@@ -1,8 +1,7 @@
-// The game's graphics files (palette, colour tables, shapes), the floor
-// textures made from shapes, and the world renderer on a small known map,
-// judged by the pixels it draws: every floor cell in its own colour, so that
-// where each cell lands on the window is read back from the picture rather
-// than worked out again with the matrices that drew it.
+// The game's graphics files, the floor textures made from shapes, and the
+// world renderer on a small known map judged by the pixels it draws: every
+// floor cell in its own colour, so that where each cell lands is read back
+// from the picture rather than worked out again with the matrices that drew it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 #include "QuilDataManager.h"
 #include "QuilGfxLoader.h"
 #include "QuilRenderer.h"
+#include "TestImages.h"
 #include "TestUtil.h"
 #include "TextTestGL.h"
 #include "WorldMap.h"
@@ -44,11 +44,7 @@ protected:
 std::string PcxWithPalette(size_t imageBytes) {
     std::string file(imageBytes, '\x11');
     file += '\x0C';
-    for (int i = 0; i < 256; ++i) {
-        file += char(i);
-        file += char(255 - i);
-        file += char(i ^ 0x55);
-    }
+    for (int i = 0; i < 256; ++i) file += {char(i), char(255 - i), char(i ^ 0x55)};
     return file;
 }
 
@@ -63,9 +59,7 @@ std::string ShapeFile(const std::vector<ShapeData>& shapes) {
     u16(uint16_t(shapes.size()));
     for (size_t i = 0; i < shapes.size(); ++i) u16(uint16_t(0xBEEF));
     for (const ShapeData& s : shapes) {
-        file += char(s.width);
-        file += char(s.height);
-        file += "\x07\x09";
+        file += {char(s.width), char(s.height), '\x07', '\x09'};
         file.append(s.fileRows.begin(), s.fileRows.end());
     }
     return file;
@@ -189,8 +183,7 @@ TEST_F(GfxLoaderTest, LoadColorTablesFillsEachPartFromItsFile) {
                                         "c5 6 0 0\nc6 7 0 0\nc7 8 0 0\nc8 9 0 0\nc9 10 0 0\nEnd\n");
     for (int part = 0; part < ColorPartCount; ++part) {
         std::string file = PartColorFile(ColorPart(part));
-        for (char& c : file)
-            if (c == '\\') c = '/';
+        std::replace(file.begin(), file.end(), '\\', '/');
         WriteFile(file, std::to_string(part) + " c" + std::to_string(part) + "\n-1\n");
     }
     LoadColorTables();
@@ -365,6 +358,7 @@ protected:
         for (int i = 0; i < 256; ++i) GamePalette[i] = FloorColor(i);
         PartColorTables[Vest].colors[VestRed] = ColorWord{0, 255, 0, 0};
         PartColorTables[Vest].colors[VestBlue] = ColorWord{0, 0, 0, 255};
+        TestImages::WriteSolidBitmap("data/walls/stone1.bmp", 4, 4, 0xFF00FF00);  // plain green walls
         MakeMap(Side / 2);
         TheAvatarList.Clear();
         TheDreamPortalList.Clear();
@@ -377,7 +371,6 @@ protected:
     }
     void TearDown() override { ShutdownRenderers(); }
 
-    // A map of (2 half)^2 cells, each with its own floor number.
     static void MakeMap(int half) {
         TheWorldMap.Reset(half, half);
         for (int y = 0; y < TheWorldMap.N; ++y)
@@ -438,7 +431,6 @@ TEST_F(World, WallMarkersAndHighlight) {
     SetHighlightCell(CentreCell - 1, CentreCell + 1);
     const GLTest::Pixels after = Frame();
 
-    // The wall texture is missing here, so the wall is white where its edge is.
     G::SetPerspectiveView(0, 0, 800, 600, 1, 100);
     Vector3 marker, blackMarker, lit;
     ASSERT_TRUE(G::Project(marker, Vector3(CentreCell - 1, CentreCell, 0.5f)));
@@ -450,14 +442,14 @@ TEST_F(World, WallMarkersAndHighlight) {
     for (const Vector3& point : onWalls) {
         Vector3 w;
         ASSERT_TRUE(G::Project(w, point));
-        EXPECT_EQ(at(after, w), 0xFFFFFFu) << point.x << "," << point.y << "," << point.z;
-        EXPECT_NE(at(before, w), 0xFFFFFFu);
+        EXPECT_EQ(at(after, w), 0x00FF00u) << point.x << "," << point.y << "," << point.z;
+        EXPECT_NE(at(before, w), 0x00FF00u);
     }
     // Each wall is one cell long.
     for (const Vector3& point : {Vector3(6.5f, 7.0f, 0.5f), Vector3(9.0f, 4.5f, 0.5f)}) {
         Vector3 w;
         ASSERT_TRUE(G::Project(w, point));
-        EXPECT_NE(at(after, w), 0xFFFFFFu) << point.x << "," << point.y;
+        EXPECT_NE(at(after, w), 0x00FF00u) << point.x << "," << point.y;
     }
 
     int reddish = 0, bluish = 0, black = 0;
