@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "GLDevice.h"
-#include "LogFile.h"
 #include "MainGame.h"
 #include "TestUtil.h"
 #include "platform/PlatformSystem.h"
@@ -26,10 +25,9 @@ TEST(MissingVitalExtension, ProgramShowsOneBoxAndShutsDownNormally) {
         boxes.push_back(caption + ": " + text);
         return true;
     });
-    bool sceneMade = false;
-    static bool* made = &sceneMade;
+    static bool sceneMade = false;
     EXPECT_EQ(RunGame([]() -> Scene* {
-                  *made = true;
+                  sceneMade = true;
                   return nullptr;
               }),
               0);

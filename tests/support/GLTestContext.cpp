@@ -34,8 +34,7 @@ Pixels ReadPixels(int x, int y, int width, int height) {
     glReadPixels(x, 600 - y - height, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
     for (int row = 0; row < height; ++row)
         for (int col = 0; col < width; ++col)
-            p.data[size_t(row * width + col)] =
-                bottomUp[size_t((height - 1 - row) * width + col)] & 0xFFFFFF;
+            p.data[size_t(row * width + col)] = bottomUp[size_t((height - 1 - row) * width + col)] & 0xFFFFFF;
     return p;
 }
 
@@ -80,8 +79,7 @@ Box LitBox(const Pixels& p) {
     return b;
 }
 
-bool MakeTexture(G::Texture& texture, uint32_t width, uint32_t height,
-                 uint32_t (*texel)(uint32_t x, uint32_t y)) {
+bool MakeTexture(G::Texture& texture, uint32_t width, uint32_t height, uint32_t (*texel)(uint32_t x, uint32_t y)) {
     if (!texture.Create(width, height, 3, 1, false)) return false;
     G::TextureLock lock(texture, 0, true);
     uint32_t pitch = 0;

@@ -12,7 +12,6 @@ namespace GLTest {
 
 // Opens the 800 x 600 window and starts the foundation; false when either fails.
 bool Start();
-// Shuts the foundation down and closes the window.
 void Stop();
 
 // Pixels of a window rectangle, packed 0x00BBGGRR (the window has no alpha).
@@ -47,8 +46,7 @@ Box LitBox(const Pixels& p);
 
 // Creates a width x height texture with nearest filtering whose texel (x, y)
 // is texel(x, y) (0xAARRGGBB).
-bool MakeTexture(G::Texture& texture, uint32_t width, uint32_t height,
-                 uint32_t (*texel)(uint32_t x, uint32_t y));
+bool MakeTexture(G::Texture& texture, uint32_t width, uint32_t height, uint32_t (*texel)(uint32_t x, uint32_t y));
 // The texels of a lock (nullptr when it fails), and the row pitch in texels.
 uint32_t* LockedTexels(G::TextureLock& lock, uint32_t* pitchTexels = nullptr);
 
