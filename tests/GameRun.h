@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -29,9 +28,7 @@ inline std::string Quoted(const std::string& text) {
     return out + "'";
 }
 
-inline std::string Shell(const std::string& command) {
-    return TestUtil::HostShell(command);
-}
+using TestUtil::HostShell;
 
 inline bool IsBright(int r, int g, int b) {
     return r > 150 && g > 150 && b > 150;
@@ -66,15 +63,14 @@ class Client {
                      " > halcyon.out 2>&1 & echo $! > halcyon.pid; wait $!; echo $? > halcyon.exit ) >/dev/null 2>&1 &")
                         .c_str());
         // Generous waits: a sanitizer build on a busy machine starts slowly.
-        WaitUntil(15, [&] { return !(pid = Log("halcyon.pid")).empty() && pid.back() == '\n'; });
-        while (!pid.empty() && pid.back() == '\n')
-            pid.pop_back();
+        WaitUntil(15, [&] { return (pid = Log("halcyon.pid")).find('\n') != std::string::npos; });
+        pid = pid.substr(0, pid.find('\n'));
         startProblem = "no process";
         if (pid.empty()) return;
         // A program that cannot show its window exits; one that runs on
         // without a window is a fault of its own, said as such.
         WaitUntil(30, [&] {
-            window = Shell("xdotool search --pid " + pid + " 2>/dev/null | head -1");
+            window = HostShell("xdotool search --pid " + pid + " 2>/dev/null | head -1");
             return !window.empty() || !Running();
         });
         if (window.empty()) {
@@ -90,7 +86,7 @@ class Client {
     }
     ~Client() {
         if (!Running()) return;
-        Shell("kill -KILL " + pid + " 2>/dev/null");
+        HostShell("kill -KILL " + pid + " 2>/dev/null");
         WaitExit(5);
     }
     bool Started() const { return !window.empty(); }
@@ -103,33 +99,29 @@ class Client {
         std::string command = Focus(), key;
         for (std::istringstream in(keys); in >> key;)
             command += " keydown " + key + " sleep 0.2 keyup " + key + " sleep 0.06";
-        Shell(command + " 2>/dev/null");
+        HostShell(command + " 2>/dev/null");
     }
-    void Type(const std::string& text) { Shell(Focus() + " type --delay 20 " + Quoted(text) + " 2>/dev/null"); }
+    void Type(const std::string& text) { HostShell(Focus() + " type --delay 20 " + Quoted(text) + " 2>/dev/null"); }
     // A press held for a few frames, as a person clicks.
     void Click(int x, int y) {
-        Shell(Focus() + " mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
-              " sleep 0.05 mousedown 1 sleep 0.15 mouseup 1 2>/dev/null");
+        HostShell(Focus() + " mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
+                  " sleep 0.05 mousedown 1 sleep 0.15 mouseup 1 2>/dev/null");
     }
     Picture Screenshot(const std::string& savedAs) {
+        const std::string path = folder + "/" + savedAs, png = Quoted(path + ".png");
+        std::istringstream size(HostShell("import -window " + window + " " + png + " 2>/dev/null && convert " + png +
+                                          " -depth 8 " + Quoted("rgb:" + path + ".rgb") +
+                                          " && identify -format '%w %h' " + png + " 2>/dev/null"));
         Picture picture;
-        std::string path = folder + "/" + savedAs;
-        Shell("import -window " + window + " " + Quoted(path + ".png") + " 2>/dev/null; convert " +
-              Quoted(path + ".png") + " -depth 8 " + Quoted("ppm:" + path + ".ppm") + " 2>/dev/null");
-        std::ifstream in(path + ".ppm", std::ios::binary);
-        std::string magic;
-        int maxValue = 0;
-        if (in >> magic >> picture.width >> picture.height >> maxValue && magic == "P6" && maxValue == 255) {
-            in.get();
-            picture.rgb.resize(size_t(picture.width) * picture.height * 3);
-            if (in.read(reinterpret_cast<char*>(picture.rgb.data()), std::streamsize(picture.rgb.size())))
-                return picture;
-        }
-        return Picture();
+        std::string bytes = TestUtil::ReadFile(path + ".rgb");
+        if (!(size >> picture.width >> picture.height) || bytes.size() != size_t(picture.width) * picture.height * 3)
+            return Picture();
+        picture.rgb.assign(bytes.begin(), bytes.end());
+        return picture;
     }
     // SIGTERM, as the system asks a program to quit: true when it exits with 0 within `seconds`.
     bool QuitsCleanly(double seconds) {
-        Shell("kill -TERM " + pid + " 2>/dev/null");
+        HostShell("kill -TERM " + pid + " 2>/dev/null");
         return WaitExit(seconds) && std::atoi(Log("halcyon.exit").c_str()) == 0;
     }
     bool WaitExit(double seconds) {

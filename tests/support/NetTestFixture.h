@@ -25,9 +25,6 @@ inline bool WaitUntil(double seconds, const std::function<bool()>& done) {
     }
     return true;
 }
-inline bool WaitFor(const std::function<bool()>& done, int milliseconds = 20000) {
-    return WaitUntil(milliseconds / 1000.0, done);
-}
 
 // Bytes that differ from block to block, so a lost or repeated block shows.
 inline std::string Pattern(size_t size, char seed = 0) {
@@ -51,7 +48,7 @@ inline std::string Drain(NET::Client& client) {
 // Collects from `client` until `size` bytes have come (or the wait gives up).
 inline std::string Collect(NET::Client& client, size_t size) {
     std::string got;
-    WaitFor([&] { return (got += Drain(client)).size() >= size; });
+    WaitUntil(20, [&] { return (got += Drain(client)).size() >= size; });
     return got;
 }
 
@@ -63,11 +60,6 @@ inline std::vector<std::string> TakeTexts() {
     return texts;
 }
 
-// Where QuilFileGetter looks for its file server.
-inline void UseFileServer(int port) {
-    TestUtil::WriteFile("data/quilfile_ip.txt", "127.0.0.1 " + std::to_string(port) + "\n");
-}
-
 // A listening server, a client connected to it and the server's end of that
 // connection.
 class Loopback : public testing::Test {
@@ -75,7 +67,7 @@ class Loopback : public testing::Test {
     void SetUp() override {
         ASSERT_TRUE(server.Listen(0));
         ASSERT_TRUE(client.Connect("127.0.0.1", server.Port()));
-        ASSERT_TRUE(WaitFor([&] { return (peer = server.TakeClient()) != nullptr; }));
+        ASSERT_TRUE(WaitUntil(20, [&] { return (peer = server.TakeClient()) != nullptr; }));
         TestUtil::ClearLog("_error.txt");
         TestUtil::ClearLog("_netlog.txt");
     }
@@ -115,8 +107,8 @@ class ScriptServer {
         return next;
     }
     // Greeting, login marker: answers the client's connect line as a game server would.
-    bool LogIn(double seconds, const std::string& greeting = "Welcome to the test server.\n") {
-        if (!Accept(seconds) || !Send(greeting + "END\n")) return false;
+    bool LogIn(double seconds) {
+        if (!Accept(seconds) || !Send("Welcome to the test server.\nEND\n")) return false;
         if (!WaitFor("connect ", seconds) || !WaitFor("\n", seconds)) return false;
         return Send("&&&&&&&&&&&&&\n") && WaitFor("color ", seconds);
     }
