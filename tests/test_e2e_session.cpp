@@ -185,9 +185,20 @@ std::string Repeated(const std::string& line, size_t bytes) {
     return out;
 }
 
+std::string AvatarLines(size_t first, size_t count) {
+    std::string out;
+    for (size_t k = first; k < first + count; ++k)
+        out += "<!!!!!!!!!!" + Cell(int(k % 9000), int(k / 9000)) + EncodeBase95(38, true) + "\n";
+    return out;
+}
+
+// "huge.map" is a 2048 x 2048 map the flood names again and again.
 const HostileCase Cases[] = {
     {"TextFlood",
      [](size_t) { return Repeated("(Somebody floods the room with a rather ordinary line\n", 64 * 1024); }},
+    {"AvatarsOnDistinctCells", [](size_t i) { return i < 20 ? AvatarLines(i * 10000, 10000) : std::string(); }},
+    {"OneLongTextLine", [](size_t i) { return i == 0 ? "(" + std::string(260 * 1024, 'w') + "\n" : std::string(); }},
+    {"HugeMapNamedAgainAndAgain", [](size_t i) { return i < 100 ? std::string(";huge.map\n") : std::string(); }},
     {"NoLineFeed", [](size_t) { return std::string(1024 * 1024, 'x'); }},
     {"PortalsWithLongTexts",
      [](size_t i) {
@@ -229,6 +240,8 @@ class HostileServer : public Session, public testing::WithParamInterface<Hostile
 
 TEST_P(HostileServer, ClientStaysBoundedUsableAndQuitsAtOnce) {
     const std::string pid = client->Log("halcyon.pid").substr(0, client->Log("halcyon.pid").find('\n'));
+    std::string map = "MAP V01.10 Quillmor\nheight=2048\nwidth=2048\nBODY\n";
+    TestUtil::WriteFile(folder + "/huge.map", map.append(size_t(6) * 2048 * 2048, '\0'));
 
     StartFlood(GetParam().second);
     long peakKb = 0;
