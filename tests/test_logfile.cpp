@@ -58,7 +58,6 @@ using LogFileTest = FoundationTest::ErrorLogTest;
 }  // namespace
 
 TEST_F(LogFileTest, AppendsWithoutSeparators) {
-    TestUtil::ScopedFolder folder("appends");
     LogFile log("_test.txt", true);
     log << "count " << -5 << " " << 12L << "\n";
     log << std::string("str") << std::string("in\0visible", 9) << "\n";
@@ -71,7 +70,6 @@ TEST_F(LogFileTest, AppendsWithoutSeparators) {
 }
 
 TEST_F(LogFileTest, ConstructionEmptiesTheFileAndAFailedOpenIsSilent) {
-    TestUtil::ScopedFolder folder("truncate");
     TestUtil::WriteFile("_old.txt", "from an earlier run\n");
     LogFile log("_old.txt", false);
     EXPECT_EQ(TestUtil::ReadFile("_old.txt"), "");
@@ -88,11 +86,7 @@ TEST_F(LogFileTest, CallStackTextFormat) {
     std::vector<std::string> lines = Lines(stack);
     ASSERT_GE(lines.size(), 3u) << stack;
     // Source paths as the debug information gives them, in the system's own separators.
-#ifdef _WIN32
-    const std::string slash = "\\";
-#else
-    const std::string slash = "/";
-#endif
+    const std::string slash(1, char(std::filesystem::path::preferred_separator));
     EXPECT_TRUE(StartsWith(lines[0], "   test_logfile: CallStackText"));
     EXPECT_TRUE(Contains(lines[0], "code" + slash + "LogFile.cpp - Line "));
     EXPECT_TRUE(StartsWith(lines[1], "   test_logfile: LogFileTest_CallStackTextFormat_Test::TestBody"));
@@ -134,23 +128,19 @@ TEST_F(LogFileTest, ReportFormsStartAtTheReportingFunction) {
     MisusingOperation();
     std::vector<std::string> lines = Lines(ErrorText());
     ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "Error: misuse of the operation.");
-    EXPECT_EQ(lines[1], "  -attempt made from:");
+    EXPECT_TRUE(StartsWith(ErrorText(), "Error: misuse of the operation.\n  -attempt made from:\n"));
     EXPECT_TRUE(Contains(lines[2], "MisusingOperation"));
     EXPECT_TRUE(Contains(lines[3], "ReportFormsStartAtTheReportingFunction"));
     EXPECT_EQ(lines.back(), "");  // the closing "\n" after the stack
-
     TestUtil::ClearLog("_error.txt");
     FailingOperation();
     lines = Lines(ErrorText());
     ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "Error: the operation failed.");
-    EXPECT_EQ(lines[1], "  -call stack:");
+    EXPECT_TRUE(StartsWith(ErrorText(), "Error: the operation failed.\n  -call stack:\n"));
     EXPECT_TRUE(Contains(lines[2], "FailingOperation"));
 }
 
 TEST_F(LogFileTest, PastItsCeilingALogSaysSoOnceAndWritesNothingMore) {
-    TestUtil::ScopedFolder folder("ceiling");
     LogFile log("_cap.txt", false);
     log.SetCeiling(20);
     log << "0123456789\n" << "abcdefghij\n" << "more\n";
@@ -161,7 +151,6 @@ TEST_F(LogFileTest, PastItsCeilingALogSaysSoOnceAndWritesNothingMore) {
 // Two reports taking turns are both counted; eight newer ones push the
 // first out, with its final count.
 TEST_F(LogFileTest, RecentReportsAreCountedInsteadOfWrittenAgain) {
-    TestUtil::ScopedFolder folder("repeats");
     LogFile log("_rep.txt", false);
     for (int i = 0; i < 12; ++i) {
         log.WriteReport("A\n  -call stack:\nframe\n");
