@@ -49,7 +49,7 @@ TEST_F(FileUtilTest, SplitStringDropsEmptyPieces) {
     EXPECT_TRUE(out.empty());
 }
 
-TEST_F(FileUtilTest, ReadWholeFileAndLines) {
+TEST_F(FileUtilTest, ReadWholeFileLinesAndStringLists) {
     TestUtil::WriteFile("crlf.txt", "one\r\ntwo\r\n\r\nthree\rfour\r\n");
     StringList lines;
     ReadLines(lines, "crlf.txt");
@@ -76,6 +76,14 @@ TEST_F(FileUtilTest, ReadWholeFileAndLines) {
     EXPECT_TRUE(lines.empty());
     EXPECT_EQ(FileLength("zeros.bin"), text.size());
     EXPECT_EQ(FileLength("missing.txt"), 0u);
+    // A string list stops at its first empty line.
+    TestUtil::WriteFile("layers.t3d", "a.png\r\nb.png\r\n\r\nnot read.png\r\n");
+    StringList list{"kept"};
+    EXPECT_TRUE(ReadStringList(list, "layers.t3d"));
+    EXPECT_EQ(list, (StringList{"kept", "a.png", "b.png"}));
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
+    EXPECT_FALSE(ReadStringList(list, "data\\none.t3d"));
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "Failed to open string list: data\\none.t3d\n");
 }
 
 TEST_F(FileUtilTest, ServerAddressFileNeedsAHostAndAPort) {
@@ -100,16 +108,6 @@ TEST_F(FileUtilTest, ServerAddressFileNeedsAHostAndAPort) {
         EXPECT_EQ(host, c.host);
         EXPECT_EQ(port, c.port);
     }
-}
-
-TEST_F(FileUtilTest, ReadStringListStopsAtTheFirstEmptyLine) {
-    TestUtil::WriteFile("layers.t3d", "a.png\r\nb.png\r\n\r\nnot read.png\r\n");
-    StringList list{"kept"};
-    EXPECT_TRUE(ReadStringList(list, "layers.t3d"));
-    EXPECT_EQ(list, (StringList{"kept", "a.png", "b.png"}));
-    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
-    EXPECT_FALSE(ReadStringList(list, "data\\none.t3d"));
-    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "Failed to open string list: data\\none.t3d\n");
 }
 
 TEST_F(FileUtilTest, BackslashPathsIgnoreCaseWhereTheFileSystemDoesNot) {

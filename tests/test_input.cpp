@@ -55,7 +55,7 @@ TEST(TypedChars, EditKeysGetTheirCodesAndOtherKeysAreNotTyped) {
     EXPECT_EQ(TypedCharQueue::NextTypedChar(), 0);
 }
 
-TEST(MouseHandler, ClicksHeldFlagsAndEndOfFrame) {
+TEST(MouseHandler, ClicksHeldFlagsWheelAndEndOfFrame) {
     WindowMessage move = Mouse(MessageKind::MouseMove, MouseButton::Left);
     move.x = 120;
     move.y = -7;
@@ -70,23 +70,19 @@ TEST(MouseHandler, ClicksHeldFlagsAndEndOfFrame) {
     EXPECT_FALSE(MouseState::LeftHeld());
     EXPECT_TRUE(MouseState::HandleMessage(Mouse(MessageKind::ButtonDown, MouseButton::Right)));
     EXPECT_TRUE(MouseState::RightHeld());
-    MouseState::EndFrame();
-    EXPECT_FALSE(MouseState::LeftClicked());
-    EXPECT_FALSE(MouseState::RightClicked());
-    EXPECT_TRUE(MouseState::RightHeld());
-    EXPECT_FALSE(MouseState::HandleMessage(Mouse(MessageKind::ButtonUp, MouseButton::Right)));
-    EXPECT_FALSE(MouseState::RightHeld());
-}
-
-TEST(MouseHandler, WheelLastMessageWinsAndTruncates) {
-    // Two notches away in one frame are one step; a partial notch is none.
+    // The wheel: two notches away in one frame are one step; a partial notch is none.
     const std::pair<int, int> deltaSteps[] = {{120, -1}, {120, -1}, {-240, 2}, {100, 0}, {-120, 1}};
     for (auto [delta, steps] : deltaSteps) {
         EXPECT_FALSE(MouseState::HandleMessage(Mouse(MessageKind::Wheel, MouseButton::Left, delta)));
         EXPECT_EQ(MouseState::WheelSteps(), steps) << delta;
     }
     MouseState::EndFrame();
+    EXPECT_FALSE(MouseState::LeftClicked());
+    EXPECT_FALSE(MouseState::RightClicked());
     EXPECT_EQ(MouseState::WheelSteps(), 0);
+    EXPECT_TRUE(MouseState::RightHeld());
+    EXPECT_FALSE(MouseState::HandleMessage(Mouse(MessageKind::ButtonUp, MouseButton::Right)));
+    EXPECT_FALSE(MouseState::RightHeld());
 }
 
 TEST(KeyTable, DirectInputCodesAndNoCodeSharedButTheTwoBackslashes) {

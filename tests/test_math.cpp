@@ -106,31 +106,24 @@ TEST_F(MathTest, LookAtWarnsAboutDegenerateCameras) {
     EXPECT_TRUE(StartsWith(ErrorText(), "Trying to make a camera with no orientation.\n"));
 }
 
-TEST_F(MathTest, PerspectiveElements) {
-    Matrix p;
-    Perspective(p, Pi / 2, 0.75f, 1, 101);
-    EXPECT_NEAR(p.At(0, 0), 0.75f, 1e-6f);
-    EXPECT_NEAR(p.At(1, 1), 1, 1e-6f);
-    EXPECT_FLOAT_EQ(p.At(3, 2), 1);
-    // The near plane maps to depth 0, the far plane to 1: that fixes row 2.
-    EXPECT_NEAR(Apply(p, Vector3(0, 0, 1)).z, 0, 1e-6f);
-    EXPECT_NEAR(Apply(p, Vector3(0, 0, 101)).z, 1, 1e-5f);
-}
-
-TEST_F(MathTest, ProjectMirrorsXUnprojectUndoesItAndPointsInTheCameraPlaneAreRefused) {
+// Unproject takes the depth in -1..1 terms, Project reports 0..1.
+TEST_F(MathTest, PerspectiveProjectMirrorsXAndUnprojectUndoesIt) {
     Matrix view, projection;
     LookAt(view, Vector3(0, 0, 0), Vector3(0, 0, 10), Vector3(0, 1, 0));
-    Perspective(projection, Pi / 2, 1, 1, 100);
+    Perspective(projection, Pi / 2, 0.5f, 1, 101);
     Viewport viewport{10, 20, 200, 100};
     Vector3 window, world;
-    ASSERT_TRUE(Project(window, Vector3(0, 0, 10), projection, view, viewport));
-    EXPECT_NEAR(window.x, 110, 1e-3f);
-    EXPECT_NEAR(window.y, 70, 1e-3f);
-    // A point on the camera's side axis s lands left of centre: x is mirrored.
+    // The near plane maps to depth 0, the far plane to 1, which Project reports as 0.5 and 1.
+    ASSERT_TRUE(Project(window, Vector3(0, 0, 1), projection, view, viewport));
+    ExpectNear(window, Vector3(110, 70, 0.5f));
+    ASSERT_TRUE(Project(window, Vector3(0, 0, 101), projection, view, viewport));
+    EXPECT_NEAR(window.z, 1, 1e-5f);
+    // A point on the camera's side axis s lands left of centre: x is mirrored (and scaled by the aspect).
+    // Its up axis u = f x s is -y here.
     const Vector3 side(view.At(0, 0), view.At(0, 1), view.At(0, 2)), point = side * 5 + Vector3(0, -2, 10);
     ASSERT_TRUE(Project(window, point, projection, view, viewport));
-    EXPECT_LT(window.x, 110);
-    // Unproject takes the depth in -1..1 terms, Project reports 0..1.
+    EXPECT_NEAR(window.x, 85, 1e-3f);
+    EXPECT_NEAR(window.y, 80, 1e-3f);
     Unproject(world, window.x, window.y, window.z * 2 - 1, view, projection, viewport);
     ExpectNear(world, point, 1e-3f);
     EXPECT_FALSE(Project(window, Vector3(3, 4, 0), projection, view, viewport));
@@ -143,7 +136,6 @@ TEST_F(MathTest, RayPlaneHitsOrLeavesThePointAlone) {
         bool hits;
         Vector3 hit;
     } cases[] = {
-        {{Vector3(2, 3, 10), Vector3(0, 0, -2)}, true, Vector3(2, 3, 0)},
         {{Vector3(0, 0, 4), Vector3(1, 1, -1)}, true, Vector3(4, 4, 0)},
         {{Vector3(0, 0, 4), Vector3(1, 0, 0)}, false, Vector3(9, 9, 9)},  // parallel
     };
@@ -172,37 +164,6 @@ TEST_F(MathTest, StepMovesAtTheDistanceSpeedWithoutOvershooting) {
     camera.SetUp(Vector3(0, 0, -3), false);
     camera.Step(0.5f, false, false);
     EXPECT_NEAR(camera.GetUp().z, 0.5f, 1e-4f);
-}
-
-TEST_F(MathTest, StepDriftsGoalsAndCurrentsSeparately) {
-    SmoothCamera camera(Vector3(0, 0, 0), Vector3(0, 0, 10), Vector3(0, 0, 1));
-    camera.SetDrift(Vector3(1, 0, 0));
-    camera.Step(2, true, false);
-    ExpectNear(camera.GetPosition(), Vector3(0, 0, 0));
-    ExpectNear(camera.GetPositionGoal(), Vector3(2, 0, 0));
-    ExpectNear(camera.GetTargetGoal(), Vector3(2, 0, 10));
-    camera.SetPosition(Vector3(0, 0, 0), true);
-    camera.SetTarget(Vector3(0, 0, 10), true);
-    camera.Step(2, false, true);
-    ExpectNear(camera.GetPosition(), Vector3(2, 0, 0));
-    ExpectNear(camera.GetTarget(), Vector3(2, 0, 10));
-    ExpectNear(camera.GetUp(), Vector3(0, 0, 1));  // up never drifts
-}
-
-TEST_F(MathTest, SpringUpdateSettlesOnTheGoal) {
-    SmoothCamera camera(Vector3(0, 0, 0), Vector3(0, 0, 10), Vector3(0, 0, 1));
-    camera.SetPosition(Vector3(20, 0, 0), false);
-    camera.SetUp(Vector3(0, 1, 0), false);
-    camera.Update(0.1f, false, false);
-    EXPECT_GT(camera.GetPosition().x, 0);
-    EXPECT_NEAR(Length(camera.GetUp()), 1, 1e-5f);
-    for (int i = 0; i < 3000; ++i) camera.Update(0.05f, false, false);
-    ExpectNear(camera.GetPosition(), Vector3(20, 0, 0), 0.05f);
-    ExpectNear(camera.GetUp(), Vector3(0, 1, 0), 0.05f);
-    // At rest on the goal nothing is reported and nothing moves.
-    camera.Update(0.05f, false, false);
-    ExpectNear(camera.GetTarget(), Vector3(0, 0, 10));
-    EXPECT_EQ(ErrorText(), "");
 }
 
 TEST_F(MathTest, CurrentCameraIsForgottenWhenDestroyed) {

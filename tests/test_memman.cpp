@@ -31,15 +31,12 @@ struct Gadget : Widget {
 
 struct Base {
     virtual ~Base() { ++destroyed; }
-    int base = 0;
 };
 struct Other {
     virtual ~Other() = default;
-    int other = 0;
 };
 struct Derived : Other, Base {
     ~Derived() override { ++destroyed; }
-    int derived = 0;
 };
 
 // Blocks a child leaks on purpose stay referenced, so a leak checker run

@@ -101,12 +101,9 @@ TEST_F(ProfilerTest, ProgramProfilerReportsAtExit) {
                 ProfileStart("Program stretch", "program.cpp");
                 ProfileStop("Program stretch", "program.cpp");
             }
-            ProfileStop("Program stretch", "late.cpp");
             std::exit(0);
         },
         ::testing::ExitedWithCode(0), "");
-    std::string report = Report();
-    EXPECT_TRUE(Contains(report, "Warning: ProfileStop called without a matching ProfileStart\n"
-                                 "  Name: Program stretch\n  File: late.cpp\n\n"));
-    EXPECT_TRUE(Contains(report, " Samples taken: 3\n"));
+    EXPECT_TRUE(Contains(Report(), "Program stretch - program.cpp\n Average time: "));
+    EXPECT_TRUE(Contains(Report(), " Samples taken: 3\n"));
 }

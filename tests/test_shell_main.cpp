@@ -64,9 +64,8 @@ TEST(EntryPoint, RunsFramesAndEndsWhenTheSceneRemovesItself) {
     size_t info = stat.find("\nOpenGL info:\n  vender: ");
     size_t fps = stat.find("average FPS for invididual scenes:\n  -ShortScene (over 0 seconds): ");
     ASSERT_NE(info, std::string::npos) << stat;
-    EXPECT_LT(info, fps) << stat;
-    EXPECT_EQ(TestUtil::CountOf(stat, "average FPS"), 1);
-    EXPECT_NE(stat.find(" frames/sec\n\n", fps), std::string::npos) << stat;
+    ASSERT_NE(fps, std::string::npos) << stat;
+    EXPECT_LT(info, fps);
     EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
 }
 

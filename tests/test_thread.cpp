@@ -48,24 +48,22 @@ using ThreadTest = FoundationTest::ErrorLogTest;
 
 }  // namespace
 
-// Threads that return at once and threads that loop until asked to stop,
-// side by side; deleting each joins it and releases its parameter record.
+// A thread that returns at once and one that loops until asked to stop;
+// deleting each joins it and releases its parameter record.
 TEST_F(ThreadTest, DestructorStopsTheProcedureAndReleasesItsRecord) {
     size_t live = MemTrack::LiveAllocationCount();
-    std::vector<Shared> shared(8);
-    std::vector<CThread*> threads;
-    for (size_t i = 0; i < shared.size(); ++i)
-        threads.push_back(new2(CThread, CThread(i % 2 ? ReturnAtOnce : LoopUntilStopped, "worker", &shared[i])));
-    for (size_t i = 0; i < shared.size(); i += 2) {
-        while (shared[i].rounds < 3) Pause(1);
-        EXPECT_FALSE(threads[i]->StopRequested());
-        EXPECT_TRUE(threads[i]->IsRunning());
-    }
-    for (CThread* thread : threads) delete2(thread);
-    for (size_t i = 0; i < shared.size(); ++i) {
-        EXPECT_EQ(shared[i].seen, threads[i]) << i;
-        EXPECT_EQ(shared[i].sawStop, i % 2 == 0) << i;
-    }
+    Shared looping, returning;
+    CThread* loop = new2(CThread, CThread(LoopUntilStopped, "worker", &looping));
+    CThread* once = new2(CThread, CThread(ReturnAtOnce, "worker", &returning));
+    while (looping.rounds < 3) Pause(1);
+    EXPECT_FALSE(loop->StopRequested());
+    EXPECT_TRUE(loop->IsRunning());
+    delete2(loop);
+    delete2(once);
+    EXPECT_EQ(looping.seen, loop);
+    EXPECT_EQ(returning.seen, once);
+    EXPECT_TRUE(looping.sawStop);
+    EXPECT_FALSE(returning.sawStop);
     EXPECT_EQ(MemTrack::LiveAllocationCount(), live);
     EXPECT_EQ(ErrorText(), "");
 }
@@ -73,20 +71,17 @@ TEST_F(ThreadTest, DestructorStopsTheProcedureAndReleasesItsRecord) {
 TEST_F(ThreadTest, CriticalSectionIsReentrantAndExclusive) {
     CriticalSection section;
     long counter = 0;  // deliberately not atomic: the lock alone guards it
-    std::atomic<bool> go{false};
-    std::vector<std::thread> workers;
-    for (int w = 0; w < 4; ++w)
-        workers.emplace_back([&] {
-            while (!go) std::this_thread::yield();
-            for (int i = 0; i < 20000; ++i) {
-                ScopedLock guard(section);
-                ScopedLock again(section);  // the same thread may enter again
-                ++counter;
-            }
-        });
-    go = true;
-    for (std::thread& worker : workers) worker.join();
-    EXPECT_EQ(counter, 80000);
+    auto work = [&] {
+        for (int i = 0; i < 20000; ++i) {
+            ScopedLock guard(section);
+            ScopedLock again(section);  // the same thread may enter again
+            ++counter;
+        }
+    };
+    std::thread other(work);
+    work();
+    other.join();
+    EXPECT_EQ(counter, 40000);
 }
 
 // Takes about 16 seconds: the warning comes after 600 rounds of 25 ms.
