@@ -8,7 +8,6 @@
 
 namespace fs = std::filesystem;
 
-// Each case runs in a fresh folder of its own name.
 class FileUtilTest : public ::testing::Test {
 protected:
     TestUtil::ScopedFolder folder{::testing::UnitTest::GetInstance()->current_test_info()->name()};

@@ -86,12 +86,10 @@ TEST(MouseHandler, ClicksHeldFlagsWheelAndEndOfFrame) {
 }
 
 TEST(KeyTable, DirectInputCodesAndNoCodeSharedButTheTwoBackslashes) {
-    // USB usage numbers: Return, F10, F11, Up, Down, left and right Ctrl,
-    // keypad 4/5/6, A, Z, none.
-    const std::pair<int, int> usageCode[] = {{40, 28},  {67, 68},  {68, 0x57}, {82, 200},
-                                             {81, 208}, {224, 29}, {228, 157}, {92, 75},
-                                             {93, 76},  {94, 77},  {4, 0x1E},  {29, 0x2C},
-                                             {0, 0}};
+    // USB usage numbers: Return, F10, F11, Up, Down, left and right Ctrl, keypad 4/5/6, A, Z, none.
+    const std::pair<int, int> usageCode[] = {{40, 28},  {67, 68},   {68, 0x57}, {82, 200}, {81, 208},
+                                             {224, 29}, {228, 157}, {92, 75},   {93, 76},  {94, 77},
+                                             {4, 0x1E}, {29, 0x2C}, {0, 0}};
     for (auto [usage, code] : usageCode) EXPECT_EQ(Platform::DirectInputCode(usage), code) << usage;
     std::vector<int> owner(256, -1);
     for (int usage = 0; usage < 512; ++usage) {

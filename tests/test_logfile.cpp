@@ -23,8 +23,7 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-// "   module: function - file - Line n", "   module: (external code)" or
-// "  (Error?): (external code)".
+// "   module: function - file - Line n", "   module: (external code)" or "  (Error?): (external code)".
 bool IsFrameLine(const std::string& line) {
     static const std::regex frame(R"(   [^ :][^:]*: (\(external code\)|.* - .* - Line \d+)|  \(Error\?\): \(external code\))");
     return std::regex_match(line, frame);
@@ -126,8 +125,7 @@ TEST_F(LogFileTest, ReportFormsStartAtTheReportingFunction) {
     EXPECT_TRUE(Contains(lines[2], "FailingOperation"));
 }
 
-// Two reports taking turns are both counted; eight newer ones push the
-// first out, with its final count.
+// Two reports taking turns are both counted; eight newer ones push the first out, with its final count.
 TEST_F(LogFileTest, RecentReportsAreCountedInsteadOfWrittenAgain) {
     LogFile log("_rep.txt", false);
     for (int i = 0; i < 12; ++i) {

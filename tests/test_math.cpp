@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "FoundationTest.h"
-#include "LogFile.h"
 #include "Math3D.h"
 #include "TestUtil.h"
 
@@ -25,12 +24,6 @@ Matrix FromRows(std::initializer_list<float> values) {
     int i = 0;
     for (float v : values) m[i++] = v;
     return m;
-}
-
-Vector3 Apply(const Matrix& m, const Vector3& p) {
-    Vector4 out;
-    Transform(out, m, Vector4(p.x, p.y, p.z, 1));
-    return Vector3(out.x / out.w, out.y / out.w, out.z / out.w);
 }
 
 void ExpectNear(const Matrix& a, const Matrix& b, float tolerance) {
@@ -69,9 +62,10 @@ TEST_F(MathTest, MultiplyIsRowByColumnAndMayOverwriteAnOperand) {
     Multiply(b, Matrix::Identity(), b);
     EXPECT_FLOAT_EQ(b.At(2, 3), 7);
     // Transform applies the translation column to points, not to directions.
-    ExpectNear(Apply(b, Vector3(1, 1, 1)), Vector3(6, 7, 8));
-    Vector4 direction;
+    Vector4 point, direction;
+    Transform(point, b, Vector4(1, 1, 1, 1));
     Transform(direction, b, Vector4(1, 1, 1, 0));
+    ExpectNear(Vector3(point.x, point.y, point.z), Vector3(6, 7, 8));
     ExpectNear(Vector3(direction.x, direction.y, direction.z), Vector3(1, 1, 1));
 }
 

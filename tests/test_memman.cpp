@@ -2,7 +2,6 @@
 
 #include "CMemMan.h"
 #include "FoundationTest.h"
-#include "LogFile.h"
 #include "TestUtil.h"
 #include "platform/PlatformSystem.h"
 
@@ -39,17 +38,14 @@ struct Derived : Other, Base {
     ~Derived() override { ++destroyed; }
 };
 
-// Blocks a child leaks on purpose stay referenced, so a leak checker run
-// on the child sees them as reachable.
+// Blocks a child leaks on purpose stay referenced, so a leak checker run on the child sees them as reachable.
 void* volatile kept[4];
 
 std::string Boxes() { return TestUtil::ReadFile("_boxes.txt"); }
 std::string In(int line) { return "tests/test_memman.cpp line " + std::to_string(line); }
 
-// Delete errors mark the whole run as faulty and the exit report runs when
-// the program ends, so such cases run in a child process. It writes its
-// message boxes to "_boxes.txt" and tells through its exit code how many
-// destructors ran.
+// Delete errors mark the whole run as faulty and the exit report runs when the program ends, so such cases run in a
+// child process. It writes its message boxes to "_boxes.txt" and tells through its exit code how many destructors ran.
 template <class Body>
 void InChild(int expectedDestroyed, Body body) {
     EXPECT_EXIT(

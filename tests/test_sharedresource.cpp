@@ -3,7 +3,6 @@
 #include "CMemMan.h"
 #include "FoundationTest.h"
 #include "SharedResource_TCPP.h"
-#include "TestUtil.h"
 
 #include <algorithm>
 #include <string>

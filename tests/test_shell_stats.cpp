@@ -1,9 +1,7 @@
-// The per-scene frame-rate statistics, written once per run (so this program
-// has the run to itself).
+// The per-scene frame-rate statistics, written once per run (so this program has the run to itself).
 #include <gtest/gtest.h>
 
 #include "CMemMan.h"
-#include "LogFile.h"
 #include "MainGame.h"
 #include "SceneManager.h"
 #include "TestUtil.h"

@@ -1,6 +1,5 @@
-// A system message box that cannot be shown (here: the display it names has
-// no server) says so in the error log and on standard error, and takes the
-// Escape answer instead of failing silently.
+// A system message box that cannot be shown (here: the display it names has no server) says so in the error log and on
+// standard error, and takes the Escape answer instead of failing silently.
 #include <gtest/gtest.h>
 
 #include "FoundationTest.h"

@@ -3,7 +3,6 @@
 #include "CMemMan.h"
 #include "CThread.h"
 #include "FoundationTest.h"
-#include "LogFile.h"
 #include "QuilDataManager.h"
 #include "TestUtil.h"
 

@@ -1,8 +1,6 @@
-// Shell commands of the machine the tests run on. Under Wine the test
-// programs are Windows programs, but xdotool, xwininfo and the X server
-// belong to the Linux host: Wine starts a Linux program handed to
-// CreateProcess directly. Its standard output does not reach a Windows pipe,
-// so the command writes a file and the test waits for it.
+// Shell commands of the machine the tests run on. Under Wine the test programs are Windows programs, but xdotool,
+// xwininfo and the X server belong to the Linux host: Wine starts a Linux program handed to CreateProcess directly. Its
+// standard output does not reach a Windows pipe, so the command writes a file and the test waits for it.
 #include "TestUtil.h"
 
 #include <cstdio>
