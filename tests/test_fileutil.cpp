@@ -8,7 +8,6 @@
 
 namespace fs = std::filesystem;
 
-// Each case runs in a fresh folder of its own name.
 class FileUtilTest : public ::testing::Test {
 protected:
     TestUtil::ScopedFolder folder{::testing::UnitTest::GetInstance()->current_test_info()->name()};
@@ -49,7 +48,7 @@ TEST_F(FileUtilTest, SplitStringDropsEmptyPieces) {
     EXPECT_TRUE(out.empty());
 }
 
-TEST_F(FileUtilTest, ReadWholeFileAndLines) {
+TEST_F(FileUtilTest, ReadWholeFileLinesAndStringLists) {
     TestUtil::WriteFile("crlf.txt", "one\r\ntwo\r\n\r\nthree\rfour\r\n");
     StringList lines;
     ReadLines(lines, "crlf.txt");
@@ -76,6 +75,14 @@ TEST_F(FileUtilTest, ReadWholeFileAndLines) {
     EXPECT_TRUE(lines.empty());
     EXPECT_EQ(FileLength("zeros.bin"), text.size());
     EXPECT_EQ(FileLength("missing.txt"), 0u);
+    // A string list stops at its first empty line.
+    TestUtil::WriteFile("layers.t3d", "a.png\r\nb.png\r\n\r\nnot read.png\r\n");
+    StringList list{"kept"};
+    EXPECT_TRUE(ReadStringList(list, "layers.t3d"));
+    EXPECT_EQ(list, (StringList{"kept", "a.png", "b.png"}));
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
+    EXPECT_FALSE(ReadStringList(list, "data\\none.t3d"));
+    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "Failed to open string list: data\\none.t3d\n");
 }
 
 TEST_F(FileUtilTest, ServerAddressFileNeedsAHostAndAPort) {
@@ -89,39 +96,23 @@ TEST_F(FileUtilTest, ServerAddressFileNeedsAHostAndAPort) {
                  {"onlyahost\n", false, "kept", 1},
                  {"host -5", false, "kept", 1},
                  {"host 65x", false, "kept", 1},
-                 {"host 123456", false, "kept", 1}};
+                 {"host 123456", false, "kept", 1},
+                 {nullptr, false, "kept", 1}};  // no file
     for (const auto& c : cases) {
-        TestUtil::WriteFile("address.txt", c.contents);
+        const char* file = c.contents ? "address.txt" : "missing.txt";
+        if (c.contents) TestUtil::WriteFile(file, c.contents);
         std::string host = "kept";
         int port = 1;
-        EXPECT_EQ(ReadServerAddress("address.txt", host, port), c.read) << c.contents;
+        EXPECT_EQ(ReadServerAddress(file, host, port), c.read) << c.contents;
         EXPECT_EQ(host, c.host);
         EXPECT_EQ(port, c.port);
     }
-    std::string host = "kept";
-    int port = 1;
-    EXPECT_FALSE(ReadServerAddress("missing.txt", host, port));
-}
-
-TEST_F(FileUtilTest, ReadStringListStopsAtTheFirstEmptyLine) {
-    TestUtil::WriteFile("layers.t3d", "a.png\r\nb.png\r\n\r\nnot read.png\r\n");
-    StringList list{"kept"};
-    EXPECT_TRUE(ReadStringList(list, "layers.t3d"));
-    EXPECT_EQ(list, (StringList{"kept", "a.png", "b.png"}));
-    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
-    EXPECT_FALSE(ReadStringList(list, "data\\none.t3d"));
-    EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "Failed to open string list: data\\none.t3d\n");
-}
-
-TEST_F(FileUtilTest, MakeDirectoriesCreatesEveryFolderBeforeABackslash) {
-    MakeDirectories("gen\\data\\items\\model.bmbm");
-    EXPECT_TRUE(fs::is_directory("gen/data/items"));
-    EXPECT_FALSE(fs::exists("gen/data/items/model.bmbm"));
-    MakeDirectories("hlcn_tmp\\42\\");
-    EXPECT_TRUE(fs::is_directory("hlcn_tmp/42"));
 }
 
 TEST_F(FileUtilTest, BackslashPathsIgnoreCaseWhereTheFileSystemDoesNot) {
+    MakeDirectories("gen\\data\\items\\model.bmbm");  // every folder before a backslash
+    EXPECT_TRUE(fs::is_directory("gen/data/items"));
+    EXPECT_FALSE(fs::exists("gen/data/items/model.bmbm"));
     TestUtil::WriteFile("Patches/Default/Floors.FSH", "shapes");
     EXPECT_EQ(ReadWholeFile("patches\\default\\floors.fsh", true), "shapes");
     EXPECT_EQ(FileLength("PATCHES\\DEFAULT\\FLOORS.FSH"), 6u);

@@ -55,7 +55,7 @@ TEST(TypedChars, EditKeysGetTheirCodesAndOtherKeysAreNotTyped) {
     EXPECT_EQ(TypedCharQueue::NextTypedChar(), 0);
 }
 
-TEST(MouseHandler, ClicksHeldFlagsAndEndOfFrame) {
+TEST(MouseHandler, ClicksHeldFlagsWheelAndEndOfFrame) {
     WindowMessage move = Mouse(MessageKind::MouseMove, MouseButton::Left);
     move.x = 120;
     move.y = -7;
@@ -70,32 +70,26 @@ TEST(MouseHandler, ClicksHeldFlagsAndEndOfFrame) {
     EXPECT_FALSE(MouseState::LeftHeld());
     EXPECT_TRUE(MouseState::HandleMessage(Mouse(MessageKind::ButtonDown, MouseButton::Right)));
     EXPECT_TRUE(MouseState::RightHeld());
-    MouseState::EndFrame();
-    EXPECT_FALSE(MouseState::LeftClicked());
-    EXPECT_FALSE(MouseState::RightClicked());
-    EXPECT_TRUE(MouseState::RightHeld());
-    EXPECT_FALSE(MouseState::HandleMessage(Mouse(MessageKind::ButtonUp, MouseButton::Right)));
-    EXPECT_FALSE(MouseState::RightHeld());
-}
-
-TEST(MouseHandler, WheelLastMessageWinsAndTruncates) {
-    // Two notches away in one frame are one step; a partial notch is none.
+    // The wheel: two notches away in one frame are one step; a partial notch is none.
     const std::pair<int, int> deltaSteps[] = {{120, -1}, {120, -1}, {-240, 2}, {100, 0}, {-120, 1}};
     for (auto [delta, steps] : deltaSteps) {
         EXPECT_FALSE(MouseState::HandleMessage(Mouse(MessageKind::Wheel, MouseButton::Left, delta)));
         EXPECT_EQ(MouseState::WheelSteps(), steps) << delta;
     }
     MouseState::EndFrame();
+    EXPECT_FALSE(MouseState::LeftClicked());
+    EXPECT_FALSE(MouseState::RightClicked());
     EXPECT_EQ(MouseState::WheelSteps(), 0);
+    EXPECT_TRUE(MouseState::RightHeld());
+    EXPECT_FALSE(MouseState::HandleMessage(Mouse(MessageKind::ButtonUp, MouseButton::Right)));
+    EXPECT_FALSE(MouseState::RightHeld());
 }
 
 TEST(KeyTable, DirectInputCodesAndNoCodeSharedButTheTwoBackslashes) {
-    // USB usage numbers: Return, F10, F11, Up, Down, left and right Ctrl,
-    // keypad 4/5/6, A, Z, none.
-    const std::pair<int, int> usageCode[] = {{40, 28},  {67, 68},  {68, 0x57}, {82, 200},
-                                             {81, 208}, {224, 29}, {228, 157}, {92, 75},
-                                             {93, 76},  {94, 77},  {4, 0x1E},  {29, 0x2C},
-                                             {0, 0}};
+    // USB usage numbers: Return, F10, F11, Up, Down, left and right Ctrl, keypad 4/5/6, A, Z, none.
+    const std::pair<int, int> usageCode[] = {{40, 28},  {67, 68},   {68, 0x57}, {82, 200}, {81, 208},
+                                             {224, 29}, {228, 157}, {92, 75},   {93, 76},  {94, 77},
+                                             {4, 0x1E}, {29, 0x2C}, {0, 0}};
     for (auto [usage, code] : usageCode) EXPECT_EQ(Platform::DirectInputCode(usage), code) << usage;
     std::vector<int> owner(256, -1);
     for (int usage = 0; usage < 512; ++usage) {
@@ -122,96 +116,48 @@ TEST(TypedText, Utf8BecomesWindows1252) {
 
 namespace {
 
-class RealInput : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        if (!Platform::CreateMainWindow("halcyon input test", 800, 600)) return;
-        windowId = ShellInputTest::FocusMainWindow("halcyon input test");
-        ok = !windowId.empty() && KeyboardState::Start(Platform::MainWindow(), false);
-    }
-    static void TearDownTestSuite() {
-        KeyboardState::Release();
-        Platform::DestroyMainWindow();
-    }
-    void SetUp() override {
-        ASSERT_TRUE(ok) << "no window under X (run under xvfb-run)";
-        Xdo("windowfocus --sync " + windowId);
-        Pump(2000, [] { return Platform::WindowHasFocus(); });
-        ASSERT_TRUE(Platform::WindowHasFocus());
-        EndFrame();
-    }
-    // The frame loop's order around a scene update.
-    void Frame() {
-        Pump(0);
-        KeyboardState::Update();
-    }
-    void EndFrame() {
-        TypedCharQueue::Clear();
-        MouseState::EndFrame();
-    }
-    static void Xdo(const std::string& arguments) { Shell("xdotool " + arguments); }
-    // Sends keys, lets them arrive, and runs one frame.
-    void KeysThenFrame(const std::string& arguments) {
-        Xdo(arguments);
-        Pump(1500);
-        Frame();
-    }
+// The frame loop's order around a scene update.
+void Frame() {
+    Pump(0);
+    KeyboardState::Update();
+}
 
-    static inline bool ok = false;
-    static inline std::string windowId;
-};
+void Xdo(const std::string& arguments) { Shell("xdotool " + arguments); }
 
 }  // namespace
 
-TEST_F(RealInput, TypingBetweenTwoFramesGivesTheCharactersAndEditCodes) {
+TEST(RealInput, TypedCharactersAndAKeyHeldUntilTheFocusGoes) {
+    ASSERT_TRUE(Platform::CreateMainWindow("halcyon input test", 800, 600)) << "no X display (run under xvfb-run)";
+    ASSERT_FALSE(ShellInputTest::FocusMainWindow("halcyon input test").empty());
+    ASSERT_TRUE(KeyboardState::Start(Platform::MainWindow(), false));
     Frame();
-    EndFrame();
+    TypedCharQueue::Clear();
     Xdo("type --delay 30 ab");
     // Num Lock is off under Xvfb: the number-pad arrow types nothing.
-    KeysThenFrame("key BackSpace Return Up KP_Up Delete");
-    EXPECT_EQ(DrainTyped(), (std::vector<int>{'a', 'b', 0xFF, 0x08, 0xFE, 0xF7, 0xFC}));
-    EndFrame();
-}
-
-TEST_F(RealInput, KeyHeldThreeFramesIsPressedInTheFirstOnly) {
-    const uint8_t keyX = 0x2D;
-    Xdo("keydown x");
-    Pump(2000, [] { return TypedCharQueue::HasTypedInput(); });
-    std::vector<bool> pressed, held;
-    for (int frame = 0; frame < 3; ++frame) {
-        Frame();
-        pressed.push_back(KeyboardState::WasKeyPressed(keyX));
-        held.push_back(KeyboardState::IsKeyDown(keyX));
-        EndFrame();
-        Pump(20);
-    }
-    Xdo("keyup x");
-    Pump(300);
+    Xdo("key BackSpace Return Up KP_Up Delete");
+    Pump(1500);
     Frame();
-    EXPECT_EQ(pressed, (std::vector<bool>{true, false, false}));
-    EXPECT_EQ(held, (std::vector<bool>{true, true, true}));
-    EXPECT_FALSE(KeyboardState::IsKeyDown(keyX));
-    EXPECT_FALSE(KeyboardState::WasKeyPressed(keyX));
-    EndFrame();
-}
+    EXPECT_EQ(DrainTyped(), (std::vector<int>{'a', 'b', 0xFF, 0x08, 0xFE, 0xF7, 0xFC}));
 
-TEST_F(RealInput, LosingTheFocusReleasesTheKeys) {
-#ifdef _WIN32
-    // Focus handed to the bare X root (no window manager) never leaves a Wine window.
-    GTEST_SKIP() << "Wine keeps the focus when X gives it to the root window";
-#endif
     const uint8_t keyQ = 0x10;
     Xdo("keydown q");
     Pump(2000, [] { return TypedCharQueue::HasTypedInput(); });
     Frame();
+    EXPECT_TRUE(KeyboardState::WasKeyPressed(keyQ));
+    Frame();
     EXPECT_TRUE(KeyboardState::IsKeyDown(keyQ));
-    EndFrame();
-    std::string root = Shell("xwininfo -root | sed -n 's/.*Window id: \\(0x[0-9a-f]*\\).*/\\1/p'");
-    ASSERT_FALSE(root.empty());
-    Xdo("windowfocus " + root);
+    EXPECT_FALSE(KeyboardState::WasKeyPressed(keyQ));  // pressed in its first frame only
+#ifndef _WIN32
+    // Losing the focus releases the keys (Wine keeps the focus when X hands it to the bare root window).
+    Xdo("windowfocus " + Shell("xwininfo -root | sed -n 's/.*Window id: \\(0x[0-9a-f]*\\).*/\\1/p'"));
     Pump(1000, [] { return !Platform::WindowHasFocus(); });
     Frame();
     EXPECT_FALSE(KeyboardState::IsKeyDown(keyQ));
-    EndFrame();
+#endif
     Xdo("keyup q");
+    Pump(300);
+    Frame();
+    EXPECT_FALSE(KeyboardState::IsKeyDown(keyQ));
+    KeyboardState::Release();
+    Platform::DestroyMainWindow();
 }

@@ -1,16 +1,5 @@
 #include <gtest/gtest.h>
 
-#ifdef _WIN32
-// For SetLastError; it defines the two GL names itself.
-#undef APIENTRY
-#undef WINGDIAPI
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#undef DeleteFile
-#undef CreateDirectory
-#undef MessageBox
-#endif
-
 #include "FoundationTest.h"
 #include "LogFile.h"
 #include "TestUtil.h"
@@ -34,8 +23,7 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-// "   module: function - file - Line n", "   module: (external code)" or
-// "  (Error?): (external code)".
+// "   module: function - file - Line n", "   module: (external code)" or "  (Error?): (external code)".
 bool IsFrameLine(const std::string& line) {
     static const std::regex frame(R"(   [^ :][^:]*: (\(external code\)|.* - .* - Line \d+)|  \(Error\?\): \(external code\))");
     return std::regex_match(line, frame);
@@ -58,7 +46,6 @@ using LogFileTest = FoundationTest::ErrorLogTest;
 }  // namespace
 
 TEST_F(LogFileTest, AppendsWithoutSeparators) {
-    TestUtil::ScopedFolder folder("appends");
     LogFile log("_test.txt", true);
     log << "count " << -5 << " " << 12L << "\n";
     log << std::string("str") << std::string("in\0visible", 9) << "\n";
@@ -70,13 +57,17 @@ TEST_F(LogFileTest, AppendsWithoutSeparators) {
               "count -5 12\nstrin\n-1294967296 -1\n0.5 0.33333333333333331483 1.0000000000000000525e+300\n");
 }
 
-TEST_F(LogFileTest, ConstructionEmptiesTheFileAndAFailedOpenIsSilent) {
-    TestUtil::ScopedFolder folder("truncate");
+// Past its ceiling a log says so once and writes nothing more.
+TEST_F(LogFileTest, ConstructionEmptiesTheFileACeilingStopsItAndAFailedOpenIsSilent) {
     TestUtil::WriteFile("_old.txt", "from an earlier run\n");
     LogFile log("_old.txt", false);
     EXPECT_EQ(TestUtil::ReadFile("_old.txt"), "");
+    log.SetCeiling(20);
     log << "new\n";
     EXPECT_EQ(TestUtil::ReadFile("_old.txt"), "new\n");
+    log << "0123456789\n" << "abcdefghij\n" << "more\n";
+    EXPECT_EQ(TestUtil::ReadFile("_old.txt"),
+              "new\n0123456789\nWarning: _old.txt reached its ceiling of 20 bytes; nothing more is written to it.\n");
 
     LogFile lost("missing folder\\x.txt", true);
     lost << "dropped\n";
@@ -88,11 +79,7 @@ TEST_F(LogFileTest, CallStackTextFormat) {
     std::vector<std::string> lines = Lines(stack);
     ASSERT_GE(lines.size(), 3u) << stack;
     // Source paths as the debug information gives them, in the system's own separators.
-#ifdef _WIN32
-    const std::string slash = "\\";
-#else
-    const std::string slash = "/";
-#endif
+    const std::string slash(1, char(std::filesystem::path::preferred_separator));
     EXPECT_TRUE(StartsWith(lines[0], "   test_logfile: CallStackText"));
     EXPECT_TRUE(Contains(lines[0], "code" + slash + "LogFile.cpp - Line "));
     EXPECT_TRUE(StartsWith(lines[1], "   test_logfile: LogFileTest_CallStackTextFormat_Test::TestBody"));
@@ -114,54 +101,32 @@ TEST_F(LogFileTest, DropFirstLineAndSystemErrorText) {
     EXPECT_EQ(DropFirstLine("first\tsecond"), "second");  // any control character ends the line
     EXPECT_EQ(DropFirstLine(""), "");
     EXPECT_EQ(DropFirstLine("\n"), "");
-#ifdef _WIN32
-    // The system's own message, without its closing period and line break.
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    std::string text = SystemErrorText();
-    ASSERT_FALSE(text.empty());
-    EXPECT_NE(text.back(), '.');
-    EXPECT_GE(static_cast<unsigned char>(text.back()), 32);
-    SetLastError(0);
-#else
+#ifndef _WIN32
     errno = ENOENT;
     EXPECT_EQ(SystemErrorText(), "No such file or directory");
     errno = 0;
-#endif
     EXPECT_EQ(SystemErrorText(), "");
+#endif
 }
 
 TEST_F(LogFileTest, ReportFormsStartAtTheReportingFunction) {
     MisusingOperation();
     std::vector<std::string> lines = Lines(ErrorText());
     ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "Error: misuse of the operation.");
-    EXPECT_EQ(lines[1], "  -attempt made from:");
+    EXPECT_TRUE(StartsWith(ErrorText(), "Error: misuse of the operation.\n  -attempt made from:\n"));
     EXPECT_TRUE(Contains(lines[2], "MisusingOperation"));
     EXPECT_TRUE(Contains(lines[3], "ReportFormsStartAtTheReportingFunction"));
     EXPECT_EQ(lines.back(), "");  // the closing "\n" after the stack
-
     TestUtil::ClearLog("_error.txt");
     FailingOperation();
     lines = Lines(ErrorText());
     ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "Error: the operation failed.");
-    EXPECT_EQ(lines[1], "  -call stack:");
+    EXPECT_TRUE(StartsWith(ErrorText(), "Error: the operation failed.\n  -call stack:\n"));
     EXPECT_TRUE(Contains(lines[2], "FailingOperation"));
 }
 
-TEST_F(LogFileTest, PastItsCeilingALogSaysSoOnceAndWritesNothingMore) {
-    TestUtil::ScopedFolder folder("ceiling");
-    LogFile log("_cap.txt", false);
-    log.SetCeiling(20);
-    log << "0123456789\n" << "abcdefghij\n" << "more\n";
-    EXPECT_EQ(TestUtil::ReadFile("_cap.txt"),
-              "0123456789\nWarning: _cap.txt reached its ceiling of 20 bytes; nothing more is written to it.\n");
-}
-
-// Two reports taking turns are both counted; eight newer ones push the
-// first out, with its final count.
+// Two reports taking turns are both counted; eight newer ones push the first out, with its final count.
 TEST_F(LogFileTest, RecentReportsAreCountedInsteadOfWrittenAgain) {
-    TestUtil::ScopedFolder folder("repeats");
     LogFile log("_rep.txt", false);
     for (int i = 0; i < 12; ++i) {
         log.WriteReport("A\n  -call stack:\nframe\n");

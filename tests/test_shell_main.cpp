@@ -1,10 +1,8 @@
-// The program's entry point, its frame loop and window procedure, run for
-// real on a window under Xvfb.
+// The program's entry point, its frame loop and window procedure, run for real on a window under Xvfb.
 #include <gtest/gtest.h>
 
 #include "CMemMan.h"
 #include "GLDevice.h"
-#include "LogFile.h"
 #include "MainGame.h"
 #include "SceneManager.h"
 #include "TestUtil.h"
@@ -63,10 +61,8 @@ TEST(EntryPoint, RunsFramesAndEndsWhenTheSceneRemovesItself) {
     EXPECT_EQ(stat.rfind("OS Version: ", 0), 0u) << stat;
     size_t info = stat.find("\nOpenGL info:\n  vender: ");
     size_t fps = stat.find("average FPS for invididual scenes:\n  -ShortScene (over 0 seconds): ");
-    ASSERT_NE(info, std::string::npos) << stat;
+    ASSERT_NE(fps, std::string::npos) << stat;
     EXPECT_LT(info, fps) << stat;
-    EXPECT_EQ(TestUtil::CountOf(stat, "average FPS"), 1);
-    EXPECT_NE(stat.find(" frames/sec\n\n", fps), std::string::npos) << stat;
     EXPECT_EQ(TestUtil::ReadFile("_error.txt"), "");
 }
 

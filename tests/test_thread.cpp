@@ -3,7 +3,7 @@
 #include "CMemMan.h"
 #include "CThread.h"
 #include "FoundationTest.h"
-#include "LogFile.h"
+#include "QuilDataManager.h"
 #include "TestUtil.h"
 
 #include <atomic>
@@ -47,24 +47,22 @@ using ThreadTest = FoundationTest::ErrorLogTest;
 
 }  // namespace
 
-// Threads that return at once and threads that loop until asked to stop,
-// side by side; deleting each joins it and releases its parameter record.
+// A thread that returns at once and one that loops until asked to stop;
+// deleting each joins it and releases its parameter record.
 TEST_F(ThreadTest, DestructorStopsTheProcedureAndReleasesItsRecord) {
     size_t live = MemTrack::LiveAllocationCount();
-    std::vector<Shared> shared(8);
-    std::vector<CThread*> threads;
-    for (size_t i = 0; i < shared.size(); ++i)
-        threads.push_back(new2(CThread, CThread(i % 2 ? ReturnAtOnce : LoopUntilStopped, "worker", &shared[i])));
-    for (size_t i = 0; i < shared.size(); i += 2) {
-        while (shared[i].rounds < 3) Pause(1);
-        EXPECT_FALSE(threads[i]->StopRequested());
-        EXPECT_TRUE(threads[i]->IsRunning());
-    }
-    for (CThread* thread : threads) delete2(thread);
-    for (size_t i = 0; i < shared.size(); ++i) {
-        EXPECT_EQ(shared[i].seen, threads[i]) << i;
-        EXPECT_EQ(shared[i].sawStop, i % 2 == 0) << i;
-    }
+    Shared looping, returning;
+    CThread* loop = new2(CThread, CThread(LoopUntilStopped, "worker", &looping));
+    CThread* once = new2(CThread, CThread(ReturnAtOnce, "worker", &returning));
+    while (looping.rounds < 3) Pause(1);
+    EXPECT_FALSE(loop->StopRequested());
+    EXPECT_TRUE(loop->IsRunning());
+    delete2(loop);
+    delete2(once);
+    EXPECT_EQ(looping.seen, loop);
+    EXPECT_EQ(returning.seen, once);
+    EXPECT_TRUE(looping.sawStop);
+    EXPECT_FALSE(returning.sawStop);
     EXPECT_EQ(MemTrack::LiveAllocationCount(), live);
     EXPECT_EQ(ErrorText(), "");
 }
@@ -72,20 +70,17 @@ TEST_F(ThreadTest, DestructorStopsTheProcedureAndReleasesItsRecord) {
 TEST_F(ThreadTest, CriticalSectionIsReentrantAndExclusive) {
     CriticalSection section;
     long counter = 0;  // deliberately not atomic: the lock alone guards it
-    std::atomic<bool> go{false};
-    std::vector<std::thread> workers;
-    for (int w = 0; w < 4; ++w)
-        workers.emplace_back([&] {
-            while (!go) std::this_thread::yield();
-            for (int i = 0; i < 20000; ++i) {
-                ScopedLock guard(section);
-                ScopedLock again(section);  // the same thread may enter again
-                ++counter;
-            }
-        });
-    go = true;
-    for (std::thread& worker : workers) worker.join();
-    EXPECT_EQ(counter, 80000);
+    auto work = [&] {
+        for (int i = 0; i < 20000; ++i) {
+            ScopedLock guard(section);
+            ScopedLock again(section);  // the same thread may enter again
+            ++counter;
+        }
+    };
+    std::thread other(work);
+    work();
+    other.join();
+    EXPECT_EQ(counter, 40000);
 }
 
 // Takes about 16 seconds: the warning comes after 600 rounds of 25 ms.
@@ -99,4 +94,33 @@ TEST_F(ThreadTest, AStuckThreadIsReportedOnceAndWaitedFor) {
                                                     "  -Thread name: Stubborn\nCall stack of dtor waiting loop:\n"
                                                     "   test_thread: CallStackText"));
     EXPECT_TRUE(FoundationTest::Contains(log, "~CThread"));
+}
+
+// Worker threads queue texts while the main thread takes them: nothing is
+// lost or duplicated, and each thread's texts come out in their own order.
+TEST(TextQueueThreads, WritersAndOneReaderKeepEveryThreadsOrder) {
+    const int writers = 4, perWriter = 2000;
+    TextQueue queue;
+    std::vector<std::thread> threads;
+    for (int w = 0; w < writers; ++w)
+        threads.emplace_back([&queue, w] {
+            for (int i = 0; i < perWriter; ++i) queue.QueueText(std::to_string(w) + ":" + std::to_string(i));
+        });
+    std::vector<int> next(writers, 0);
+    int taken = 0;
+    std::string text;
+    while (taken < writers * perWriter) {
+        if (!queue.TakeText(text)) {
+            std::this_thread::yield();
+            continue;
+        }
+        const size_t colon = text.find(':');
+        const int w = std::stoi(text.substr(0, colon)), i = std::stoi(text.substr(colon + 1));
+        ASSERT_EQ(i, next[w]) << "texts of writer " << w << " out of order";
+        ++next[w];
+        ++taken;
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_FALSE(queue.TakeText(text));
+    for (int w = 0; w < writers; ++w) EXPECT_EQ(next[w], perWriter);
 }

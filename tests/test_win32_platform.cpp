@@ -44,37 +44,25 @@ TEST(OsVersion, GetVersionExNumbersGiveTheirClassAndText) {
     EXPECT_EQ(Platform::OperatingSystemName(), "Something really new...?");
 }
 
-namespace {
-
-// Presses `key` in the box with this caption once it is on screen (mapped:
-// a key sent while Wine is still setting the box up is lost).
-std::thread AnswerBox(const std::string& caption, const std::string& key) {
-    return std::thread([=] {
-        TestUtil::HostShell("for i in $(seq 300); do id=$(xwininfo -root -tree | grep '\"" + caption +
-                            "\"' | awk '{print $1}' | head -1); [ -n \"$id\" ] && xwininfo -id $id | grep -q "
-                            "IsViewable && break; id=; sleep 0.1; done; [ -n \"$id\" ] && timeout 10 xdotool "
-                            "windowfocus --sync $id sleep 0.5 key " + key);
-    });
-}
-
-class RealMessageBox : public ::testing::Test {
-protected:
-    void SetUp() override { Platform::SetMessageBoxHook(nullptr); }
-    void TearDown() override { TestUtil::AnswerBoxesByDefault(); }
-};
-
-}  // namespace
-
-TEST_F(RealMessageBox, EnterAnswersYesEscapeAnswersOkAndNIsNo) {
+// Each box is answered by pressing the key once the box is on screen (mapped: a key sent while Wine is still
+// setting the box up is lost).
+TEST(RealMessageBox, EnterAnswersYesEscapeAnswersOkAndNIsNo) {
     struct Case {
-        const char* caption;
+        std::string caption;
         bool yesNo;
-        const char* key;
+        std::string key;
         bool answer;
     };
+    Platform::SetMessageBoxHook(nullptr);
     for (const Case& c : {Case{"halcyon box one", true, "Return", true}, Case{"halcyon box two", false, "Escape", true},
                           Case{"halcyon box three", true, "n", false}}) {
-        std::thread answer = AnswerBox(c.caption, c.key);
+        std::thread answer([&c] {
+            TestUtil::HostShell("for i in $(seq 300); do id=$(xwininfo -root -tree | grep '\"" + c.caption +
+                                "\"' | awk '{print $1}' | head -1); [ -n \"$id\" ] && xwininfo -id $id | grep -q "
+                                "IsViewable && break; id=; sleep 0.1; done; [ -n \"$id\" ] && timeout 10 xdotool "
+                                "windowfocus --sync $id sleep 0.5 key " +
+                                c.key);
+        });
         bool yes = false;
         std::string failure;
         EXPECT_TRUE(Platform::ShowMessageBox("a question", c.caption, c.yesNo, yes, failure)) << failure;

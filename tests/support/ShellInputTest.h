@@ -15,8 +15,7 @@ namespace ShellInputTest {
 
 inline std::string Shell(const std::string& command) { return TestUtil::HostShell(command); }
 
-// Hands the window's messages to the window procedure for up to `ms`
-// milliseconds, or until `done` holds.
+// Hands the window's messages to the window procedure for up to `ms` milliseconds, or until `done` holds.
 inline void Pump(int ms, const std::function<bool()>& done = nullptr) {
     int64_t end = Platform::PerfCounter() + Platform::PerfFrequency() * ms / 1000;
     do {
@@ -27,8 +26,7 @@ inline void Pump(int ms, const std::function<bool()>& done = nullptr) {
     } while (Platform::PerfCounter() < end);
 }
 
-// Shows the main window and gives it the keyboard focus; its X id, or "" when
-// xdotool cannot find it.
+// Shows the main window and gives it the keyboard focus; its X id, or "" when xdotool cannot find it.
 inline std::string FocusMainWindow(const std::string& title) {
     Platform::ShowMainWindow();
     std::string id = Shell("timeout 10 xdotool search --sync --name '" + title + "' | head -1");

@@ -2,6 +2,8 @@
 
 #include "TestUtil.h"
 
+#include <utility>
+
 namespace TestImages {
 
 namespace {
@@ -12,21 +14,13 @@ void Put(std::string& out, uint32_t value, int bytes) {
 
 std::string Bitmap(uint32_t width, uint32_t height, const std::vector<uint32_t>& texels, uint32_t bits) {
     const uint32_t stride = (width * bits + 31) / 32 * 4;
+    // The file header, then the 40-byte info header: positive height (rows stored bottom up), one plane,
+    // no compression, 72 dpi.
+    const std::pair<uint32_t, int> fields[] = {
+        {54 + stride * height, 4}, {0, 4},    {54, 4},   {40, 4}, {width, 4}, {height, 4}, {1, 2}, {bits, 2}, {0, 4},
+        {stride * height, 4},      {2835, 4}, {2835, 4}, {0, 4},  {0, 4}};
     std::string out = "BM";
-    Put(out, 54 + stride * height, 4);
-    Put(out, 0, 4);
-    Put(out, 54, 4);
-    Put(out, 40, 4);
-    Put(out, width, 4);
-    Put(out, height, 4);  // positive: rows stored bottom up
-    Put(out, 1, 2);
-    Put(out, bits, 2);
-    Put(out, 0, 4);
-    Put(out, stride * height, 4);
-    Put(out, 2835, 4);
-    Put(out, 2835, 4);
-    Put(out, 0, 4);
-    Put(out, 0, 4);
+    for (auto [value, bytes] : fields) Put(out, value, bytes);
     for (uint32_t row = height; row-- > 0;) {
         std::string line;
         for (uint32_t x = 0; x < width; ++x) Put(line, texels[row * width + x], bits / 8);

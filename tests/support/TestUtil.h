@@ -12,9 +12,8 @@ void WriteFile(const std::string& path, const std::string& bytes);
 void ClearLog(const char* fileName);
 // Number of non-overlapping occurrences of `needle` in `text`.
 int CountOf(const std::string& text, const std::string& needle);
-// Message boxes take their default answer (OK; No for questions) without a
-// dialog: the test programs' standing arrangement, restored after a test
-// that answered boxes itself.
+// Message boxes take their default answer (OK; No for questions) without a dialog: the test programs' standing
+// arrangement, restored after a test that answered boxes itself.
 void AnswerBoxesByDefault();
 // Copies the repository's data folder (shaders, images, colour tables) into
 // the working folder, where the program reads it.
